@@ -1,0 +1,27 @@
+# Shared settings for the project's own targets.
+
+# Strict warnings on our code only (never on system headers or SDL).
+function(rainbow_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                             -Wno-sign-conversion -Wdouble-promotion)
+  endif()
+  if(RAINBOW_WERROR)
+    target_compile_options(${target} PRIVATE $<$<NOT:$<BOOL:${MSVC}>>:-Werror>)
+  endif()
+endfunction()
+
+# A GUI program: WinMain entry on Windows (with the icon resource), the
+# platform's main() and embedded icon elsewhere.
+function(rainbow_program name)
+  add_executable(${name} WIN32 ${ARGN})
+  rainbow_warnings(${name})
+  if(WIN32)
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/resources/rainbow.rc)
+    target_link_options(${name} PRIVATE -static)
+  else()
+    target_link_libraries(${name} PRIVATE rainbow_platform_main)
+  endif()
+endfunction()

@@ -1,0 +1,110 @@
+#include "rainbow.h"
+
+#include <math.h>
+#include <stdint.h>
+
+double X, Y, B;
+
+layout_int cxClient{0}, cyClient{0};
+layout_int xbase{0}, xdiff{0}, ybase{0}, ydiff{0};
+
+const COLORREF rainbow_index[6] = {
+    0x000000AA,  // red
+    0x0000A5FF,  // orange
+    0x0055FFFF,  // yellow
+    0x0000AA00,  // green
+    0x00AA0000,  // blue
+    0x00AA00AA,  // violet
+};
+
+namespace {
+
+const double kRandomScale = 0.000030517578125;      // 2^-15
+const double kDegreesPerRadian = 57.295827908797776;  // 180 / 3.14159, as the bows were tuned
+const double kSecondaryOffset = 180.0;
+const double kPrimaryThreshold = 0.04;
+const double kSecondaryThreshold = 0.02;
+const double kSkyDegrees = 60.0;
+
+// Per thread, like the C runtime's: a new thread starts its own sequence at 1.
+thread_local uint32_t t_rand_state = 1;
+
+double square(double v) { return v * v; }
+
+// Truncates toward zero; false where the value has no int (NaN, huge), which
+// the device context would have clipped anyway.
+bool to_pixel(double v, int* out) {
+  if (!(v > -2147483649.0 && v < 2147483648.0)) return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+int rainbow_rand(void) {
+  t_rand_state = t_rand_state * 214013u + 2531011u;
+  return static_cast<int>((t_rand_state >> 16) & 0x7FFF);
+}
+
+void rainbow_srand(unsigned seed) { t_rand_state = seed; }
+
+double random_part(void) { return rainbow_rand() * kRandomScale; }
+
+int random_int(int n) { return static_cast<int>(n * rainbow_rand() * kRandomScale); }
+
+void rainbow_update_layout(LPARAM lParam) {
+  const int cx = LOWORD(lParam);
+  const int cy = HIWORD(lParam);
+  cxClient = cx;
+  cyClient = cy;
+  xbase = cx / 2;
+  xdiff = (cx - 50) / 2;
+  ybase = (7 * cy) / 8;
+  ydiff = (5 * cy) / 8;
+}
+
+void rainbow_plot_pixel(HDC hdc, int index, double angle) {
+  if (fabs(angle) > kSkyDegrees) return;
+  const double a = fabs(angle) / kSkyDegrees;
+  // The layout is read as unsigned: a window 48 pixels wide or less has a
+  // negative xdiff that reads back huge, so its points land off-window.
+  const double fx = static_cast<unsigned>(xbase.load(std::memory_order_relaxed)) +
+                    static_cast<unsigned>(xdiff.load(std::memory_order_relaxed)) * a * (X / B);
+  const double fy = static_cast<unsigned>(ybase.load(std::memory_order_relaxed)) -
+                    static_cast<unsigned>(ydiff.load(std::memory_order_relaxed)) * a * fabs(Y / B);
+  int x, y;
+  if (!to_pixel(fx, &x) || !to_pixel(fy, &y)) return;
+  SetPixel(hdc, x, y, rainbow_index[index]);
+}
+
+void display_current_operation(HWND hwnd) {
+  if (cxClient.load(std::memory_order_relaxed) == 0 ||
+      cyClient.load(std::memory_order_relaxed) == 0)
+    return;
+  X = 2 * random_part() - 1;
+  Y = 2 * random_part() - 1;
+  B = sqrt(X * X + Y * Y);
+  if (B >= 1) return;  // outside the drop's cross-section
+
+  HDC hdc = GetDC(hwnd);
+  const int k = random_int(6);
+  const double n = 1.33 + 0.01 * k;  // refractive index, red to violet
+  const double i = asin(B);          // incidence
+  const double r = asin(B / n);      // refraction
+  const double d1 = (4 * r - 2 * i) * kDegreesPerRadian;
+  const double d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
+
+  // Fresnel reflectance per polarisation; at B == 0 these are 0/0 (NaN) and
+  // every comparison below is false, so the centre ray draws nothing.
+  const double rs = square(sin(i - r) / sin(i + r));
+  const double rp = square(tan(i - r) / tan(i + r));
+  const double ts = 1 - rs;
+  const double tp = 1 - rp;
+  const double i1 = 0.5 * (rs * ts * ts + rp * tp * tp);
+  const double i2 = 0.5 * (rs * rs * ts * ts + rp * rp * tp * tp);
+
+  // Both thresholds are drawn whatever the first test gives.
+  if (i1 >= random_part() * kPrimaryThreshold) rainbow_plot_pixel(hdc, k, d1);
+  if (i2 >= random_part() * kSecondaryThreshold) rainbow_plot_pixel(hdc, k, d2);
+  ReleaseDC(hwnd, hdc);
+}

@@ -1,0 +1,43 @@
+// Rainbow simulation core: one Monte-Carlo sample step through a water drop,
+// the sky layout derived from the client size, and the bow plotting.
+#ifndef RAINBOW_CORE_RAINBOW_H
+#define RAINBOW_CORE_RAINBOW_H
+
+#include <windows.h>
+
+#include <atomic>
+
+// Current sample: a point in the unit disk and its distance from the centre.
+// Written by the sample step, read by the plotting; one thread only.
+extern double X, Y, B;
+
+// Sky layout, written by the window thread on each size notification.  Each
+// value is an atomic 32-bit int so that a worker thread may sample while the
+// window thread resizes (a straddling sample may set one stray pixel).
+typedef std::atomic<int> layout_int;
+extern layout_int cxClient, cyClient;  // client width and height
+extern layout_int xbase, xdiff;        // centre x of the bows; pixels per 60 degrees across
+extern layout_int ybase, ydiff;        // horizon line y; pixels per 60 degrees up
+
+// Six colours, red to violet, in COLORREF (0x00BBGGRR) form.
+extern const COLORREF rainbow_index[6];
+
+// The 15-bit generator of the Windows C runtime: state starts at 1 in every
+// thread, s = s * 214013 + 2531011, result (s >> 16) & 0x7FFF.
+int rainbow_rand(void);
+void rainbow_srand(unsigned seed);  // restarts this thread's sequence (tests, tools)
+
+double random_part(void);  // rand() * 2^-15, in [0, 1)
+int random_int(int n);     // trunc(n * rand() * 2^-15), in [0, n)
+
+// WM_SIZE: cx from the low word, cy from the high word of lParam.
+void rainbow_update_layout(LPARAM lParam);
+
+// Sets the pixel for a ray of colour `index` deviated by `angle` degrees,
+// in the direction of the current sample.  Angles beyond 60 degrees are dropped.
+void rainbow_plot_pixel(HDC hdc, int index, double angle);
+
+// One sample step: draws at most two pixels into hwnd's client area.
+void display_current_operation(HWND hwnd);
+
+#endif  // RAINBOW_CORE_RAINBOW_H
