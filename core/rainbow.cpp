@@ -19,7 +19,7 @@ const COLORREF rainbow_index[6] = {
 
 namespace {
 
-const double kRandomScale = 0.000030517578125;      // 2^-15
+const double kRandomScale = 0.000030517578125;        // 2^-15
 const double kDegreesPerRadian = 57.295827908797776;  // 180 / 3.14159, as the bows were tuned
 const double kSecondaryOffset = 180.0;
 const double kPrimaryThreshold = 0.04;
@@ -29,7 +29,9 @@ const double kSkyDegrees = 60.0;
 // Per thread, like the C runtime's: a new thread starts its own sequence at 1.
 thread_local uint32_t t_rand_state = 1;
 
-double square(double v) { return v * v; }
+double square(double v) {
+  return v * v;
+}
 
 // Truncates toward zero; false where the value has no int (NaN, huge), which
 // the device context would have clipped anyway.
@@ -46,11 +48,17 @@ int rainbow_rand(void) {
   return static_cast<int>((t_rand_state >> 16) & 0x7FFF);
 }
 
-void rainbow_srand(unsigned seed) { t_rand_state = seed; }
+void rainbow_srand(unsigned seed) {
+  t_rand_state = seed;
+}
 
-double random_part(void) { return rainbow_rand() * kRandomScale; }
+double random_part(void) {
+  return rainbow_rand() * kRandomScale;
+}
 
-int random_int(int n) { return static_cast<int>(n * rainbow_rand() * kRandomScale); }
+int random_int(int n) {
+  return static_cast<int>(n * rainbow_rand() * kRandomScale);
+}
 
 void rainbow_update_layout(LPARAM lParam) {
   const int cx = LOWORD(lParam);

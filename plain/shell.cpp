@@ -35,9 +35,9 @@ HWND rainbow_create_main_window(HINSTANCE instance) {
   wndclass.lpszClassName = szAppName;
   RegisterClassExA(&wndclass);
 
-  HWND hwnd = CreateWindowExA(0, szAppName, szAppDesc, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance,
-                              NULL);
+  HWND hwnd =
+      CreateWindowExA(0, szAppName, szAppDesc, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
   // Without a window nothing could ever end the loop: say so and stop instead.
   if (!hwnd) report_failure("CreateWindowExA");
   return hwnd;

@@ -1,0 +1,51 @@
+// Extensions of the Win32 subset for tools and tests on hosts without
+// Windows.  Not Win32: programs do not use these.  No SDL type appears here.
+#ifndef RAINBOW_PLATFORM_EXTENSIONS_H
+#define RAINBOW_PLATFORM_EXTENSIONS_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Copies the window's client pixels (COLORREF, rows top to bottom) into
+// `pixels`, which holds width * height values.  FALSE unless the client area
+// is exactly width x height.
+BOOL PlatformReadClient(HWND hwnd, COLORREF* pixels, int width, int height);
+
+// Receives every OutputDebugStringA line (instead of stderr) while set; NULL
+// restores stderr.
+typedef void (*PlatformDebugSink)(const char* line, void* context);
+void PlatformSetDebugSink(PlatformDebugSink sink, void* context);
+
+// Feeds the window system's own events through the same translation as real
+// ones: a key by its SDL name ("Escape", "F4", "A", "Left Alt") going down or
+// up with Alt held or not, and window events.
+BOOL PlatformInjectKey(HWND hwnd, const char* key_name, BOOL down, BOOL alt);
+enum PlatformWindowEvent {
+  PLATFORM_CLOSE_BOX,
+  PLATFORM_MINIMIZED,
+  PLATFORM_RESTORED,
+  PLATFORM_EXPOSED,
+  PLATFORM_RESIZED,  // a, b: the new client size
+  PLATFORM_FOCUS_GAINED,
+  PLATFORM_FOCUS_LOST,
+};
+BOOL PlatformInjectWindowEvent(HWND hwnd, enum PlatformWindowEvent event, int a, int b);
+
+// Reads the window system's queue now, as the next due PeekMessageA would.
+void PlatformPump(void);
+
+// Makes the next CreateThread fail with `error` (0 cancels).
+void PlatformFailNextCreateThread(DWORD error);
+
+// Registers a picture resource (PNG bytes) for LoadIconA; the bytes must
+// stay valid.  Programs get theirs from the build.
+void PlatformAddIconResource(int id, const unsigned char* png, size_t size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif  // RAINBOW_PLATFORM_EXTENSIONS_H
