@@ -85,6 +85,23 @@ void rainbow_plot_pixel(HDC hdc, int index, double angle) {
   SetPixel(hdc, x, y, rainbow_index[index]);
 }
 
+void rainbow_optics(double b, int k, rainbow_ray* ray) {
+  const double n = 1.33 + 0.01 * k;  // refractive index, red to violet
+  const double i = asin(b);          // incidence
+  const double r = asin(b / n);      // refraction
+  ray->d1 = (4 * r - 2 * i) * kDegreesPerRadian;
+  ray->d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
+
+  // Fresnel reflectance per polarisation; at b == 0 these are 0/0 (NaN) and
+  // every comparison with them is false, so the centre ray draws nothing.
+  const double rs = square(sin(i - r) / sin(i + r));
+  const double rp = square(tan(i - r) / tan(i + r));
+  const double ts = 1 - rs;
+  const double tp = 1 - rp;
+  ray->i1 = 0.5 * (rs * ts * ts + rp * tp * tp);
+  ray->i2 = 0.5 * (rs * rs * ts * ts + rp * rp * tp * tp);
+}
+
 void display_current_operation(HWND hwnd) {
   if (cxClient.load(std::memory_order_relaxed) == 0 ||
       cyClient.load(std::memory_order_relaxed) == 0)
@@ -96,23 +113,11 @@ void display_current_operation(HWND hwnd) {
 
   HDC hdc = GetDC(hwnd);
   const int k = random_int(6);
-  const double n = 1.33 + 0.01 * k;  // refractive index, red to violet
-  const double i = asin(B);          // incidence
-  const double r = asin(B / n);      // refraction
-  const double d1 = (4 * r - 2 * i) * kDegreesPerRadian;
-  const double d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
-
-  // Fresnel reflectance per polarisation; at B == 0 these are 0/0 (NaN) and
-  // every comparison below is false, so the centre ray draws nothing.
-  const double rs = square(sin(i - r) / sin(i + r));
-  const double rp = square(tan(i - r) / tan(i + r));
-  const double ts = 1 - rs;
-  const double tp = 1 - rp;
-  const double i1 = 0.5 * (rs * ts * ts + rp * tp * tp);
-  const double i2 = 0.5 * (rs * rs * ts * ts + rp * rp * tp * tp);
+  rainbow_ray ray;
+  rainbow_optics(B, k, &ray);
 
   // Both thresholds are drawn whatever the first test gives.
-  if (i1 >= random_part() * kPrimaryThreshold) rainbow_plot_pixel(hdc, k, d1);
-  if (i2 >= random_part() * kSecondaryThreshold) rainbow_plot_pixel(hdc, k, d2);
+  if (ray.i1 >= random_part() * kPrimaryThreshold) rainbow_plot_pixel(hdc, k, ray.d1);
+  if (ray.i2 >= random_part() * kSecondaryThreshold) rainbow_plot_pixel(hdc, k, ray.d2);
   ReleaseDC(hwnd, hdc);
 }

@@ -37,6 +37,15 @@ void rainbow_update_layout(LPARAM lParam);
 // in the direction of the current sample.  Angles beyond 60 degrees are dropped.
 void rainbow_plot_pixel(HDC hdc, int index, double angle);
 
+// Light leaving a drop hit at impact parameter b (0 <= b < 1) by a ray of
+// colour k: deviations in degrees from the antisolar point and the mean
+// (s and p) intensities, primary (one internal reflection) and secondary (two).
+struct rainbow_ray {
+  double d1, d2;  // primary, secondary deviation
+  double i1, i2;  // primary, secondary intensity; NaN at b == 0
+};
+void rainbow_optics(double b, int k, rainbow_ray* ray);
+
 // One sample step: draws at most two pixels into hwnd's client area.
 void display_current_operation(HWND hwnd);
 
