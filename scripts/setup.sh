@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing rainbow needs on Debian 12,
+# skipping what is already there.  Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  cmake make g++ clang clang-format libclang-rt-14-dev pkg-config git
+  libgtest-dev libbenchmark-dev libsdl2-dev libpng-dev libjpeg-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+  xvfb xdotool imagemagick x11-utils python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
