@@ -47,7 +47,7 @@ struct WindowClass {
 // recognised by range instead of being dereferenced.
 struct HWND__ {
   bool used = false;       // slot taken (never reused, so stale handles stay invalid)
-  bool destroyed = false;  // after DestroyWindow
+  std::atomic<bool> destroyed{false};  // after DestroyWindow; read by drawing threads
   plat::WindowClass cls;
   std::string title;
   SDL_Window* sdl = nullptr;
