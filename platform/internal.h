@@ -46,7 +46,7 @@ struct WindowClass {
 // Handles are pointers into fixed tables, so a stale or foreign handle is
 // recognised by range instead of being dereferenced.
 struct HWND__ {
-  bool used = false;       // slot taken (never reused, so stale handles stay invalid)
+  bool used = false;                   // slot taken (never reused, so stale handles stay invalid)
   std::atomic<bool> destroyed{false};  // after DestroyWindow; read by drawing threads
   plat::WindowClass cls;
   std::string title;
@@ -82,6 +82,16 @@ struct HICON__ {
 };
 
 namespace plat {
+
+// True when `h` names one of the `n` entries of `table`: a value inside the
+// table that is not the start of an entry is as foreign as any other, and
+// must not be dereferenced.
+template <typename T>
+bool in_table(const T* h, const T* table, int n) {
+  const uintptr_t p = reinterpret_cast<uintptr_t>(h), first = reinterpret_cast<uintptr_t>(table);
+  return p >= first && p - first < sizeof(T) * static_cast<size_t>(n) &&
+         (p - first) % sizeof(T) == 0;
+}
 
 // win_window.cpp
 HWND window_from_handle(HWND hwnd);  // the live window, or null (sets ERROR_INVALID_WINDOW_HANDLE)

@@ -31,8 +31,7 @@ HBRUSH__ g_stock_brushes[] = {
 const int kStockBrushes = sizeof g_stock_brushes / sizeof g_stock_brushes[0];
 
 HBRUSH brush_from_handle(HBRUSH b) {
-  HBRUSH first = &g_stock_brushes[0];
-  return b >= first && b < first + kStockBrushes ? b : nullptr;
+  return in_table(b, g_stock_brushes, kStockBrushes) ? b : nullptr;
 }
 
 }  // namespace
@@ -42,8 +41,7 @@ uint32_t rgb_from_colorref(COLORREF c) {
 }
 
 HDC dc_from_handle(HDC dc) {
-  HDC first = &g_dcs[0];
-  if (dc < first || dc >= first + kMaxDCs || !dc->in_use.load(std::memory_order_relaxed)) {
+  if (!in_table(dc, g_dcs, kMaxDCs) || !dc->in_use.load(std::memory_order_relaxed)) {
     fail(ERROR_INVALID_HANDLE);
     return nullptr;
   }

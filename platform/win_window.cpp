@@ -64,8 +64,7 @@ void resize_surface(HWND w, int cx, int cy) {
 }  // namespace
 
 HWND window_from_handle(HWND hwnd) {
-  HWND first = &g_win.slots[0];
-  if (hwnd < first || hwnd >= first + kMaxWindows || !hwnd->used || hwnd->destroyed) {
+  if (!in_table(hwnd, g_win.slots, kMaxWindows) || !hwnd->used || hwnd->destroyed) {
     fail(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
@@ -233,8 +232,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
 }
 
 BOOL WINAPI IsWindow(HWND hwnd) {
-  HWND first = &g_win.slots[0];
-  return hwnd >= first && hwnd < first + kMaxWindows && hwnd->used && !hwnd->destroyed;
+  return in_table(hwnd, g_win.slots, kMaxWindows) && hwnd->used && !hwnd->destroyed;
 }
 
 BOOL WINAPI DestroyWindow(HWND hwnd) {
