@@ -20,6 +20,10 @@ function(rainbow_program name)
   rainbow_warnings(${name})
   if(WIN32)
     target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/resources/rainbow.rc)
+    # windres finds the .ico beside the .rc, but CMake does not see that it
+    # reads it: rebuild the resource when the icon is regenerated.
+    set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/rainbow.rc PROPERTIES
+                                OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/resources/rainbow.ico)
     target_link_options(${name} PRIVATE -static)
   else()
     target_link_libraries(${name} PRIVATE rainbow_platform_main)
