@@ -29,8 +29,9 @@ run_ctest() {
 step "set-up"
 scripts/setup.sh
 
-step "format"
+step "format and resources"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+python3 resources/make_icon.py --check
 
 step "default build and tests"
 cmake --preset default >/dev/null
