@@ -1,0 +1,219 @@
+// Drawing on a window: device contexts clip to the client area (a paint DC
+// to its rectangle), bad handles fail cleanly, and a worker thread may draw
+// while the window thread resizes and presents.
+#include <gtest/gtest.h>
+#include <rainbow_platform.h>
+
+#include <limits.h>
+
+#include <atomic>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+const char kClass[] = "gdi_test";
+const COLORREF kColour = RGB(12, 34, 56);
+
+LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+class Gdi : public testing::Test {
+ protected:
+  void SetUp() override {
+    rt::register_class(kClass, PlainProc, CS_HREDRAW | CS_VREDRAW, BLACK_BRUSH);
+    hwnd = rt::create_window(kClass, 64, 48);
+    ASSERT_NE(hwnd, nullptr);
+  }
+  void TearDown() override {
+    DestroyWindow(hwnd);
+    rt::drain();
+  }
+  HWND hwnd = nullptr;
+};
+
+TEST_F(Gdi, WindowDcClipsToTheClientArea) {
+  struct Case {
+    int x, y;
+    bool inside;
+  };
+  const Case cases[] = {
+      {0, 0, true},    {63, 47, true},      {63, 0, true},       {0, 47, true},
+      {-1, 0, false},  {0, -1, false},      {64, 0, false},      {0, 48, false},
+      {64, 48, false}, {INT_MIN, 0, false}, {0, INT_MAX, false}, {INT_MAX, INT_MIN, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "(" << c.x << ", " << c.y << ")");
+    rt::fill_client(hwnd, BLACK_BRUSH);
+    HDC dc = GetDC(hwnd);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(SetPixel(dc, c.x, c.y, kColour), c.inside ? kColour : CLR_INVALID);
+    EXPECT_EQ(GetPixel(dc, c.x, c.y), c.inside ? kColour : CLR_INVALID);
+    EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
+    const std::vector<rt::Lit> lit = rt::lit_pixels(rt::read_client(hwnd, 64, 48), 64);
+    if (c.inside) {
+      EXPECT_EQ(lit, (std::vector<rt::Lit>{{c.x, c.y, kColour}}));
+    } else {
+      EXPECT_TRUE(lit.empty());
+    }
+  }
+}
+
+TEST_F(Gdi, PaintDcClipsToTheInvalidRectangle) {
+  ShowWindow(hwnd, SW_SHOW);
+  rt::drain();
+  const RECT part = {10, 20, 30, 40};
+  InvalidateRect(hwnd, &part, FALSE);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(SetPixel(dc, 10, 20, kColour), kColour);
+  EXPECT_EQ(SetPixel(dc, 29, 39, kColour), kColour);
+  EXPECT_EQ(SetPixel(dc, 30, 20, kColour), CLR_INVALID);
+  EXPECT_EQ(SetPixel(dc, 9, 25, kColour), CLR_INVALID);
+  const RECT all = {0, 0, 64, 48};
+  EXPECT_EQ(FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 1);
+  EXPECT_TRUE(EndPaint(hwnd, &ps));
+  int white = 0;
+  for (const rt::Lit& p : rt::lit_pixels(rt::read_client(hwnd, 64, 48), 64)) {
+    EXPECT_TRUE(p.x >= 10 && p.x < 30 && p.y >= 20 && p.y < 40) << p.x << "," << p.y;
+    white += p.colour == RGB(255, 255, 255);
+  }
+  EXPECT_EQ(white, 20 * 20);
+}
+
+TEST_F(Gdi, FillRectClipsAndKeepsToStockBrushes) {
+  HDC dc = GetDC(hwnd);
+  const RECT wide = {-100, 40, 1000, 1000};
+  EXPECT_EQ(FillRect(dc, &wide, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 1);
+  const RECT all = {0, 0, 64, 48};
+  EXPECT_EQ(FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))), 1);
+  int local = 0;
+  const HBRUSH bad[] = {
+      nullptr, reinterpret_cast<HBRUSH>(&local),
+      // inside the stock brushes, but not one of them
+      reinterpret_cast<HBRUSH>(static_cast<char*>(GetStockObject(BLACK_BRUSH)) + 1)};
+  for (HBRUSH b : bad) EXPECT_EQ(FillRect(dc, &all, b), 0) << b;
+  EXPECT_EQ(FillRect(dc, nullptr, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 0);
+  EXPECT_EQ(GetStockObject(-1), nullptr);
+  EXPECT_EQ(GetStockObject(99), nullptr);
+  ReleaseDC(hwnd, dc);
+  EXPECT_EQ(rt::lit_pixels(rt::read_client(hwnd, 64, 48), 64).size(), 64u * 8u);
+}
+
+TEST_F(Gdi, MinimisedWindowDrawsNothing) {
+  ShowWindow(hwnd, SW_SHOW);
+  ShowWindow(hwnd, SW_MINIMIZE);
+  HDC dc = GetDC(hwnd);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(SetPixel(dc, 0, 0, kColour), CLR_INVALID);
+  ReleaseDC(hwnd, dc);
+  ShowWindow(hwnd, SW_RESTORE);
+  dc = GetDC(hwnd);
+  EXPECT_EQ(SetPixel(dc, 0, 0, kColour), kColour);
+  ReleaseDC(hwnd, dc);
+}
+
+TEST_F(Gdi, BadDeviceContextsFailClearly) {
+  int local = 0;
+  HDC held = GetDC(hwnd);
+  const HDC bad[] = {nullptr, reinterpret_cast<HDC>(1), reinterpret_cast<HDC>(&local),
+                     // inside the pool of DCs, but not one of them
+                     reinterpret_cast<HDC>(reinterpret_cast<char*>(held) + 1)};
+  const RECT r = {0, 0, 1, 1};
+  for (HDC dc : bad) {
+    SCOPED_TRACE(testing::Message() << "dc " << dc);
+    SetLastError(0);
+    EXPECT_EQ(SetPixel(dc, 0, 0, kColour), CLR_INVALID);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(GetPixel(dc, 0, 0), CLR_INVALID);
+    EXPECT_EQ(FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 0);
+    EXPECT_EQ(ReleaseDC(hwnd, dc), 0);
+  }
+  ReleaseDC(hwnd, held);
+  HDC dc = GetDC(hwnd);
+  EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
+  EXPECT_EQ(ReleaseDC(hwnd, dc), 0) << "released twice";
+  EXPECT_EQ(SetPixel(dc, 0, 0, kColour), CLR_INVALID) << "used after release";
+  PAINTSTRUCT ps = {};
+  ps.hdc = dc;
+  EXPECT_TRUE(EndPaint(hwnd, &ps));
+  EXPECT_FALSE(EndPaint(hwnd, nullptr));
+  EXPECT_EQ(GetDC(nullptr), nullptr) << "no screen DC";
+}
+
+TEST_F(Gdi, DcOutlivingItsWindowStaysSafe) {
+  HDC dc = GetDC(hwnd);
+  ASSERT_NE(dc, nullptr);
+  DestroyWindow(hwnd);
+  SetPixel(dc, 1, 1, kColour);  // draws nowhere visible, but must not fault
+  GetPixel(dc, 1, 1);
+  EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
+}
+
+TEST_F(Gdi, ExhaustedDcPoolFailsUntilOneIsReleased) {
+  std::vector<HDC> held;
+  for (HDC dc; (dc = GetDC(hwnd)) != nullptr && held.size() < 1000;) held.push_back(dc);
+  EXPECT_GE(held.size(), 8u) << "enough for the window thread and a worker";
+  EXPECT_LT(held.size(), 1000u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+  ReleaseDC(hwnd, held.back());
+  held.pop_back();
+  HDC again = GetDC(hwnd);
+  EXPECT_NE(again, nullptr);
+  held.push_back(again);
+  for (HDC dc : held) EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
+}
+
+// A worker draws while the window thread resizes, minimises, presents and
+// reads the pixels; what it draws lands inside whatever the client is.
+struct Worker {
+  HWND hwnd;
+  std::atomic<bool> run{true};
+  std::atomic<long> drawn{0};
+};
+
+DWORD WINAPI DrawLoop(LPVOID param) {
+  auto* w = static_cast<Worker*>(param);
+  unsigned s = 7;
+  while (w->run.load()) {
+    HDC dc = GetDC(w->hwnd);
+    if (!dc) continue;
+    for (int i = 0; i < 16; ++i) {
+      s = s * 1103515245u + 12345u;
+      const int x = static_cast<int>((s >> 8) % 400) - 50,
+                y = static_cast<int>((s >> 20) % 300) - 50;
+      if (SetPixel(dc, x, y, kColour) != CLR_INVALID) w->drawn.fetch_add(1);
+    }
+    ReleaseDC(w->hwnd, dc);
+  }
+  return 0;
+}
+
+TEST_F(Gdi, WorkerDrawsSafelyWhileTheWindowThreadResizes) {
+  ShowWindow(hwnd, SW_SHOW);
+  Worker w;
+  w.hwnd = hwnd;
+  HANDLE t = CreateThread(nullptr, 0, DrawLoop, &w, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  const int sizes[][2] = {{300, 200}, {20, 10}, {64, 48}, {250, 250}, {1, 1}};
+  for (int round = 0; round < 40; ++round) {
+    const int* s = sizes[round % 5];
+    SetWindowPos(hwnd, nullptr, 0, 0, s[0], s[1], SWP_NOMOVE | SWP_NOZORDER);
+    if (round % 7 == 3) ShowWindow(hwnd, SW_MINIMIZE);
+    if (round % 7 == 4) ShowWindow(hwnd, SW_RESTORE);
+    rt::drain();
+    std::vector<COLORREF> px = rt::read_client(hwnd, s[0], s[1]);
+    EXPECT_EQ(px.size(), static_cast<size_t>(s[0] * s[1]));
+    for (COLORREF c : px) ASSERT_TRUE(c == 0 || c == kColour);
+    Sleep(1);
+  }
+  w.run = false;
+  EXPECT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
+  CloseHandle(t);
+  EXPECT_GT(w.drawn.load(), 0);
+}
+
+}  // namespace
