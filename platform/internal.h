@@ -54,7 +54,7 @@ struct HWND__ {
   uint32_t sdl_id = 0;
   int width = 0, height = 0;  // client size while not minimised
   bool visible = false, minimized = false, size_sent = false;
-  // Update region, kept as its bounding rectangle.
+  // Differs from Win32: the update region is kept as its bounding rectangle.
   bool has_update = false, erase = false;
   RECT update = {0, 0, 0, 0};
   uint64_t last_present_ms = 0;

@@ -34,11 +34,14 @@ struct QueueState {
 };
 QueueState g_q;
 
-void post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+void post(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, bool next = false) {
   MSG m = {hwnd, message, wparam, lparam, static_cast<DWORD>(now_ms()), {0, 0}};
   {
     std::lock_guard<std::mutex> hold(g_q.lock);
-    g_q.posted.push_back(m);
+    if (next)
+      g_q.posted.push_front(m);
+    else
+      g_q.posted.push_back(m);
     g_q.count.store(static_cast<int>(g_q.posted.size()), std::memory_order_relaxed);
   }
   const Uint32 wake = g_q.wake_event.load();
@@ -285,7 +288,8 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
     ch = vk;
   if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) ch = vk;
   if (ch == 0) return FALSE;
-  post(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, ch, msg->lParam);
+  // The character comes next, before any key-up already queued, as in Win32.
+  post(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, ch, msg->lParam, true);
   return TRUE;
 }
 
