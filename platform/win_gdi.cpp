@@ -132,7 +132,7 @@ COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
       x >= dc->surface->w || y >= dc->surface->h)
     return CLR_INVALID;
   dc->surface->set(x, y, rgb_from_colorref(color));
-  dc->surface->dirty.store(true, std::memory_order_relaxed);
+  dc->surface->dirty.store(true, std::memory_order_release);  // after the pixels
   return color & 0x00FFFFFF;
 }
 
@@ -162,7 +162,7 @@ int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   const uint32_t rgb = rgb_from_colorref(b->color);
   for (LONG y = top; y < bottom; ++y)
     for (LONG x = left; x < right; ++x) dc->surface->set(x, y, rgb);
-  dc->surface->dirty.store(true, std::memory_order_relaxed);
+  dc->surface->dirty.store(true, std::memory_order_release);  // after the pixels
   return 1;
 }
 

@@ -31,6 +31,7 @@ struct KernelState {
   std::mutex lock;
   std::unordered_map<HANDLE, std::shared_ptr<Thread>> handles;
   std::atomic<DWORD> fail_next_thread{0};
+  std::mutex sink_lock;  // lines may come from any thread
   PlatformDebugSink sink = nullptr;
   void* sink_context = nullptr;
   int sdl_state = 0;  // 0 not tried, 1 ready, -1 failed
@@ -82,8 +83,15 @@ void WINAPI SetLastError(DWORD code) {
 
 void WINAPI OutputDebugStringA(LPCSTR text) {
   if (!text) return;
-  if (g_k.sink) {
-    g_k.sink(text, g_k.sink_context);
+  PlatformDebugSink sink;
+  void* context;
+  {
+    std::lock_guard<std::mutex> hold(g_k.sink_lock);
+    sink = g_k.sink;
+    context = g_k.sink_context;
+  }
+  if (sink) {
+    sink(text, context);
     return;
   }
   fputs(text, stderr);
@@ -168,6 +176,7 @@ void WINAPI Sleep(DWORD milliseconds) {
 }
 
 void PlatformSetDebugSink(PlatformDebugSink sink, void* context) {
+  std::lock_guard<std::mutex> hold(g_k.sink_lock);
   g_k.sink = sink;
   g_k.sink_context = context;
 }

@@ -231,7 +231,9 @@ void present(HWND w, bool force) {
   if (!s || !s->dirty.load(std::memory_order_relaxed)) return;
   if (!force && now - w->last_present_ms < kPresentIntervalMs) return;
   w->last_present_ms = now;
-  s->dirty.store(false, std::memory_order_relaxed);
+  // Pairs with the drawing threads' release: the pixels copied below are at
+  // least as new as the flag taken here.
+  s->dirty.exchange(false, std::memory_order_acquire);
 
   SDL_Surface* screen = SDL_GetWindowSurface(w->sdl);
   if (!screen) return;  // not mapped yet; the next expose repaints
