@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::vector<unsigned char> a(data, data + size), b(a);
   const unsigned short set_to =
-      size >= 2 ? (unsigned short)(data[size - 2] << 8 | data[size - 1]) : 1;
+      size >= 2 ? static_cast<unsigned short>(data[size - 2] << 8 | data[size - 1])
+                : static_cast<unsigned short>(1);
   const unsigned short old = GetOrientation(a.data(), len, 0);
   check(memcmp(a.data(), data, size) == 0);  // no rewrite without set_to
   check(GetOrientation(b.data(), len, set_to ? set_to : 1) == old);
