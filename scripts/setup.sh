@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang clang-format libclang-rt-14-dev pkg-config git
   libgtest-dev libbenchmark-dev libsdl2-dev libpng-dev libjpeg-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-  xvfb xdotool imagemagick x11-utils python3
+  xvfb xauth xfonts-base xdotool imagemagick x11-utils python3
 )
 
 missing=()
