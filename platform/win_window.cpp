@@ -5,6 +5,9 @@
 // ShowWindow, UpdateWindow, InvalidateRect, GetClientRect, SetWindowPos (size).
 // Differs from Win32: the frame belongs to the window manager, so the size
 // given to CreateWindowExA or SetWindowPos is the client size.
+// Differs from Win32: of the creation, showing and activation messages only
+// WM_CREATE (lParam NULL, no CREATESTRUCT), WM_SIZE, WM_SETFOCUS and
+// WM_KILLFOCUS are sent; the background is erased at the next BeginPaint.
 #include <SDL.h>
 #include <strings.h>
 
