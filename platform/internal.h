@@ -93,6 +93,14 @@ bool in_table(const T* h, const T* table, int n) {
          (p - first) % sizeof(T) == 0;
 }
 
+// Client pixels are 0x00RRGGBB; GDI colours are COLORREF (0x00BBGGRR).
+inline uint32_t rgb_from_colorref(COLORREF c) {
+  return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+inline COLORREF colorref_from_rgb(uint32_t v) {
+  return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
 // win_window.cpp
 HWND window_from_handle(HWND hwnd);  // the live window, or null (sets ERROR_INVALID_WINDOW_HANDLE)
 HWND window_from_sdl_id(uint32_t id);
@@ -105,7 +113,6 @@ void window_validate(HWND w);
 extern int g_windows_needing_paint;
 
 // win_message.cpp
-void present(HWND w, bool force);
 void pump_now();
 uint64_t now_ms();
 
@@ -113,7 +120,6 @@ uint64_t now_ms();
 HDC dc_acquire(HWND w, const RECT* clip);  // null when the pool is exhausted
 void dc_release(HDC dc);
 HDC dc_from_handle(HDC dc);
-uint32_t rgb_from_colorref(COLORREF c);
 
 // win_picture.cpp
 void window_set_icon(HWND w, HICON icon);

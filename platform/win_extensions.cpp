@@ -19,7 +19,7 @@ BOOL PlatformReadClient(HWND hwnd, COLORREF* pixels, int width, int height) {
     for (int x = 0; x < width; ++x) {
       const uint32_t v = s->get(x, y);
       pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
-          RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+          colorref_from_rgb(v);
     }
   return TRUE;
 }

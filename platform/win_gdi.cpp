@@ -36,10 +36,6 @@ HBRUSH brush_from_handle(HBRUSH b) {
 
 }  // namespace
 
-uint32_t rgb_from_colorref(COLORREF c) {
-  return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-}
-
 HDC dc_from_handle(HDC dc) {
   if (!in_table(dc, g_dcs, kMaxDCs) || !dc->in_use.load(std::memory_order_relaxed)) {
     fail(ERROR_INVALID_HANDLE);
@@ -125,25 +121,31 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
   return TRUE;
 }
 
-COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
+namespace {
+
+// The DC when (x, y) lies inside its clip and its pixels, else null.
+HDC drawable_at(HDC hdc, int x, int y) {
   HDC dc = dc_from_handle(hdc);
-  if (!dc || !dc->surface) return CLR_INVALID;
+  if (!dc || !dc->surface) return nullptr;
   if (x < dc->clip.left || x >= dc->clip.right || y < dc->clip.top || y >= dc->clip.bottom ||
       x >= dc->surface->w || y >= dc->surface->h)
-    return CLR_INVALID;
+    return nullptr;
+  return dc;
+}
+
+}  // namespace
+
+COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
+  HDC dc = drawable_at(hdc, x, y);
+  if (!dc) return CLR_INVALID;
   dc->surface->set(x, y, rgb_from_colorref(color));
   dc->surface->dirty.store(true, std::memory_order_release);  // after the pixels
   return color & 0x00FFFFFF;
 }
 
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
-  HDC dc = dc_from_handle(hdc);
-  if (!dc || !dc->surface) return CLR_INVALID;
-  if (x < dc->clip.left || x >= dc->clip.right || y < dc->clip.top || y >= dc->clip.bottom ||
-      x >= dc->surface->w || y >= dc->surface->h)
-    return CLR_INVALID;
-  const uint32_t v = dc->surface->get(x, y);
-  return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+  HDC dc = drawable_at(hdc, x, y);
+  return dc ? colorref_from_rgb(dc->surface->get(x, y)) : CLR_INVALID;
 }
 
 int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {

@@ -16,6 +16,8 @@
 
 namespace plat {
 
+void present(HWND w);
+
 namespace {
 
 const uint64_t kPumpIntervalMs = 1;      // how often an idle loop asks the window system
@@ -174,7 +176,7 @@ void pump() {
     if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) translate_key(e.key);
   }
   for (int i = 0; i < window_count(); ++i)
-    if (HWND w = window_at(i)) present(w, false);
+    if (HWND w = window_at(i)) present(w);
 }
 
 // Takes the next message in Win32's order; false when there is none.
@@ -220,7 +222,8 @@ uint64_t now_ms() {
       duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void present(HWND w, bool force) {
+// Shows the window's pixels if they changed, at most once a frame.
+void present(HWND w) {
   if (!w->visible || w->minimized || !w->sdl) return;
   std::shared_ptr<Surface> s;
   {
@@ -229,7 +232,7 @@ void present(HWND w, bool force) {
   }
   const uint64_t now = now_ms();
   if (!s || !s->dirty.load(std::memory_order_relaxed)) return;
-  if (!force && now - w->last_present_ms < kPresentIntervalMs) return;
+  if (now - w->last_present_ms < kPresentIntervalMs) return;
   w->last_present_ms = now;
   // Pairs with the drawing threads' release: the pixels copied below are at
   // least as new as the flag taken here.

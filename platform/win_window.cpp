@@ -64,10 +64,14 @@ void resize_surface(HWND w, int cx, int cy) {
   w->clip_h = w->minimized ? 0 : cy;
 }
 
+bool live(HWND hwnd) {
+  return in_table(hwnd, g_win.slots, kMaxWindows) && hwnd->used && !hwnd->destroyed;
+}
+
 }  // namespace
 
 HWND window_from_handle(HWND hwnd) {
-  if (!in_table(hwnd, g_win.slots, kMaxWindows) || !hwnd->used || hwnd->destroyed) {
+  if (!live(hwnd)) {
     fail(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
@@ -235,7 +239,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
 }
 
 BOOL WINAPI IsWindow(HWND hwnd) {
-  return in_table(hwnd, g_win.slots, kMaxWindows) && hwnd->used && !hwnd->destroyed;
+  return live(hwnd);
 }
 
 BOOL WINAPI DestroyWindow(HWND hwnd) {
