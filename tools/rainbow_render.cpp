@@ -73,13 +73,13 @@ bool parse_options(int argc, char** argv, Options* o) {
   return true;
 }
 
-// Writes 0x00BBGGRR pixels as an 8-bit RGB PNG.  Returns an error text or null.
-const char* write_png(const std::string& path, const std::vector<COLORREF>& px, int w, int h,
-                      std::string* reason) {
+// Writes 0x00BBGGRR pixels as an 8-bit RGB PNG; false with the reason.
+bool write_png(const std::string& path, const std::vector<COLORREF>& px, int w, int h,
+               std::string* reason) {
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) {
     *reason = strerror(errno);
-    return reason->c_str();
+    return false;
   }
   std::vector<unsigned char> rgb(px.size() * 3);
   for (size_t i = 0; i < px.size(); ++i) {
@@ -92,13 +92,16 @@ const char* write_png(const std::string& path, const std::vector<COLORREF>& px, 
   image.width = static_cast<png_uint_32>(w);
   image.height = static_cast<png_uint_32>(h);
   image.format = PNG_FORMAT_RGB;
-  const bool ok = png_image_write_to_stdio(&image, f, 0, rgb.data(), 0, nullptr) != 0;
-  if (!ok) *reason = image.message;
-  if (fclose(f) != 0 && ok)
+  if (!png_image_write_to_stdio(&image, f, 0, rgb.data(), 0, nullptr)) {
+    *reason = image.message;
+    fclose(f);
+    return false;
+  }
+  if (fclose(f) != 0) {  // a full disk shows up only when the data is flushed
     *reason = strerror(errno);
-  else if (ok)
-    return nullptr;
-  return reason->c_str();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -129,8 +132,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string reason;
-  if (const char* error = write_png(o.out, px, o.width, o.height, &reason)) {
-    fprintf(stderr, "rainbow_render: cannot write %s: %s\n", o.out.c_str(), error);
+  if (!write_png(o.out, px, o.width, o.height, &reason)) {
+    fprintf(stderr, "rainbow_render: cannot write %s: %s\n", o.out.c_str(), reason.c_str());
     return 1;
   }
   printf("wrote %s (%dx%d, %llu steps)\n", o.out.c_str(), o.width, o.height, o.steps);
