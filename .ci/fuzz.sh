@@ -1,28 +1,45 @@
 #!/usr/bin/env bash
-# Builds the JPEG reader's fuzz target with clang (libFuzzer, ASan, UBSan) in
-# its own build directory and runs it for a bounded time from the committed
-# seed corpus. Exits non-zero on any finding (crash, sanitizer report, leak,
+# Builds the fuzz targets with clang (libFuzzer, ASan, UBSan) in their own
+# build directory and runs each for a bounded time from its committed seed
+# corpus. Exits non-zero on any finding (crash, sanitizer report, leak,
 # failed check, timeout); the input that caused it is left in the artifacts dir.
 #
-#   .ci/fuzz.sh [seconds]        (default 60; FUZZ_BUILD_DIR overrides build/fuzz)
+#   .ci/fuzz.sh [seconds-per-target]   (default 40; FUZZ_BUILD_DIR overrides build/fuzz)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-60}
+seconds=${1:-40}
 build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
+
+# target, seed directories (colon-separated), dictionary, largest input
+targets=(
+  "jpeg_read_fuzz tests/data/jpeg fuzz/jpeg.dict 4096"
+  "bmp_read_fuzz tests/data/bmp fuzz/bmp.dict 16384"
+  "jpeg_decode_fuzz tests/data/jpeg:tests/data/jpeg_decode fuzz/jpeg.dict 16384"
+)
 
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER="${CXX:-clang++}" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target jpeg_read_fuzz
-
-# New inputs go into a scratch corpus (the first directory), never into the
-# committed seeds.
-corpus=$build/corpus
-artifacts=$build/artifacts
-rm -rf "$corpus" "$artifacts"
-mkdir -p "$corpus" "$artifacts"
+cmake --build "$build" --parallel "$(nproc)"
 
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-"$build/jpeg_read_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
-  -dict="$root/fuzz/jpeg.dict" -artifact_prefix="$artifacts/" -print_final_stats=1 \
-  "$corpus" "$root/tests/data/jpeg"
+for entry in "${targets[@]}"; do
+  read -r target seeds dict max_len <<<"$entry"
+  echo "---- $target for ${seconds}s"
+  # New inputs go into a scratch corpus (the first directory), never into the
+  # committed seeds.
+  corpus=$build/corpus/$target
+  artifacts=$build/artifacts/$target
+  rm -rf "$corpus" "$artifacts"
+  mkdir -p "$corpus" "$artifacts"
+  dirs=()
+  IFS=: read -r -a seed_dirs <<<"$seeds"
+  for d in "${seed_dirs[@]}"; do
+    [ -d "$root/$d" ] && dirs+=("$root/$d")
+  done
+  dict_arg=()
+  [ -f "$root/$dict" ] && dict_arg=(-dict="$root/$dict")
+  "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$max_len" \
+    "${dict_arg[@]}" -artifact_prefix="$artifacts/" -print_final_stats=1 \
+    "$corpus" "${dirs[@]}"
+done

@@ -52,7 +52,7 @@ cmake --build --preset tsan --parallel "$jobs"
 run_ctest --preset tsan -L tsan
 
 if [ -x .ci/fuzz.sh ] || [ -f .ci/fuzz.sh ]; then
-  step "fuzzing the JPEG reader"
+  step "fuzzing the picture readers"
   bash .ci/fuzz.sh
 fi
 
