@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev libsdl2-dev libpng-dev libjpeg-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   xvfb xauth xfonts-base xdotool imagemagick x11-utils python3
+  libjpeg-turbo-progs libimage-exiftool-perl
 )
 
 missing=()
