@@ -1,5 +1,6 @@
-// State shared by the platform's modules.  Not for programs: they see only
-// <windows.h> and <rainbow_platform.h>.
+// State shared by the layer's modules.  Not for programs: they see only
+// <windows.h> and <rainbow_platform.h>.  No SDL type appears here: the window
+// system is reached through backend.h alone.
 #ifndef RAINBOW_PLATFORM_INTERNAL_H
 #define RAINBOW_PLATFORM_INTERNAL_H
 
@@ -10,28 +11,13 @@
 #include <mutex>
 #include <string>
 
-struct SDL_Window;
+#include "backend.h"
+#include "handles.h"
+#include "surface.h"
 
 namespace plat {
 
-// A window's client pixels, 0x00RRGGBB.  Pixels are relaxed atomics so that a
-// worker thread may draw while the window thread presents; a DC keeps the
-// surface it was given alive, so a resize or destroy never frees it under one.
-struct Surface {
-  Surface(int width, int height);
-  const int w, h;
-  std::unique_ptr<std::atomic<uint32_t>[]> px;
-  std::atomic<bool> dirty{true};
-
-  void set(int x, int y, uint32_t rgb) {
-    px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)].store(
-        rgb, std::memory_order_relaxed);
-  }
-  uint32_t get(int x, int y) const {
-    return px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)].load(
-        std::memory_order_relaxed);
-  }
-};
+struct Dib;
 
 struct WindowClass {
   std::string name;
@@ -41,57 +27,37 @@ struct WindowClass {
   HICON icon = nullptr;
 };
 
-}  // namespace plat
-
-// Handles are pointers into fixed tables, so a stale or foreign handle is
-// recognised by range instead of being dereferenced.
-struct HWND__ {
-  bool used = false;                   // slot taken (never reused, so stale handles stay invalid)
-  std::atomic<bool> destroyed{false};  // after DestroyWindow; read by drawing threads
-  plat::WindowClass cls;
+// A window.  Slots are never reused, so a stale HWND stays invalid; the
+// window thread owns every field but those marked otherwise.
+struct Window {
+  HWND handle = nullptr;
+  bool used = false;
+  std::atomic<bool> destroyed{false};  // read by any thread's device contexts
+  WindowClass cls;
   std::string title;
-  SDL_Window* sdl = nullptr;
-  uint32_t sdl_id = 0;
-  int width = 0, height = 0;  // client size while not minimised
-  bool visible = false, minimized = false, size_sent = false;
-  // Differs from Win32: the update region is kept as its bounding rectangle.
+  backend::WindowId native = 0;
+  int width = 0, height = 0;  // client size, kept while minimised
+  bool visible = false, minimized = false, maximized = false, size_sent = false;
+  Surface surface;  // any thread draws here through a device context
+  // The update region; any thread may add to it (InvalidateRect).
+  std::mutex update_lock;
   bool has_update = false, erase = false;
   RECT update = {0, 0, 0, 0};
   uint64_t last_present_ms = 0;
-  // Guarded by lock: read by any thread's GetDC.
-  std::mutex lock;
-  std::shared_ptr<plat::Surface> surface;
-  int clip_w = 0, clip_h = 0;  // drawable client area (0 x 0 while minimised)
+  uint32_t framebuffer_generation = 0;
 };
 
-struct HDC__ {
+// A device context.  It belongs to the thread that took it, as in Win32; the
+// flags are atomic because any thread may test a handle it was given.
+struct Dc {
+  std::atomic<uint32_t> generation{0};
   std::atomic<bool> in_use{false};
-  HWND hwnd = nullptr;
-  std::shared_ptr<plat::Surface> surface;
-  RECT clip = {0, 0, 0, 0};
+  std::atomic<bool> owned{false};  // a thread's own slot, taken without a lock
+  Window* window = nullptr;
+  bool paint = false;        // from BeginPaint
+  RECT clip = {0, 0, 0, 0};  // paint DCs: the update rectangle; window DCs: unbounded
+  int stretch_mode = 1;      // BLACKONWHITE
 };
-
-struct HBRUSH__ {
-  COLORREF color;
-  bool hollow;
-};
-
-struct HICON__ {
-  int w = 0, h = 0;
-  std::unique_ptr<uint32_t[]> rgba;  // 0xAARRGGBB, null for the system cursor
-};
-
-namespace plat {
-
-// True when `h` names one of the `n` entries of `table`: a value inside the
-// table that is not the start of an entry is as foreign as any other, and
-// must not be dereferenced.
-template <typename T>
-bool in_table(const T* h, const T* table, int n) {
-  const uintptr_t p = reinterpret_cast<uintptr_t>(h), first = reinterpret_cast<uintptr_t>(table);
-  return p >= first && p - first < sizeof(T) * static_cast<size_t>(n) &&
-         (p - first) % sizeof(T) == 0;
-}
 
 // Client pixels are 0x00RRGGBB; GDI colours are COLORREF (0x00BBGGRR).
 inline uint32_t rgb_from_colorref(COLORREF c) {
@@ -102,32 +68,53 @@ inline COLORREF colorref_from_rgb(uint32_t v) {
 }
 
 // win_window.cpp
-HWND window_from_handle(HWND hwnd);  // the live window, or null (sets ERROR_INVALID_WINDOW_HANDLE)
-HWND window_from_sdl_id(uint32_t id);
+Window* window_from_handle(
+    HWND hwnd);  // the live window, or null (sets ERROR_INVALID_WINDOW_HANDLE)
+Window* window_from_native(backend::WindowId id);
 int window_count();
-HWND window_at(int i);
-void window_resize(HWND w, int cx, int cy);  // sends WM_SIZE; invalidates as the class asks
-void window_minimize(HWND w, bool minimized);
-void window_invalidate(HWND w, const RECT* r, bool erase);
-void window_validate(HWND w);
-extern int g_windows_needing_paint;
+Window* window_at(int i);                       // null when destroyed
+void window_resize(Window* w, int cx, int cy);  // sends WM_SIZE; invalidates as the class asks
+void window_minimize(Window* w, bool minimized);
+void window_maximize(Window* w);
+void window_invalidate(Window* w, const RECT* r, bool erase);  // any thread
+bool window_take_update(Window* w, RECT* area, bool* erase);   // validates; false when none
+bool window_needs_paint(Window* w);
+extern std::atomic<int> g_windows_needing_paint;
 
-// win_message.cpp
-void pump_now();
+// win_queue.cpp: where a message is made and queued.
+void post_message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, bool next = false);
+void pump();  // reads the window system and presents (window thread)
 uint64_t now_ms();
 
+// win_input.cpp: the window system's events as Win32 messages.
+void handle_event(const backend::Event& e);
+
+// surface.cpp
+void present_window(Window* w, uint64_t now);
+
 // win_gdi.cpp
-HDC dc_acquire(HWND w, const RECT* clip);  // null when the pool is exhausted
-void dc_release(HDC dc);
-HDC dc_from_handle(HDC dc);
+Dc* dc_acquire(Window* w, const RECT* clip);  // null when the pool is exhausted
+void dc_release(Dc* dc);
+Dc* dc_from_handle(HDC hdc);  // sets ERROR_INVALID_HANDLE when not a DC in use
+HDC dc_handle(const Dc* dc);
+bool brush_color(HBRUSH brush, COLORREF* color, bool* hollow);  // false: not a brush
+HBITMAP bitmap_add(std::shared_ptr<Dib> dib);                   // null: table full
+std::shared_ptr<const Dib> bitmap_from_handle(HBITMAP bitmap);  // null: not a bitmap
 
 // win_picture.cpp
-void window_set_icon(HWND w, HICON icon);
+void window_set_icon(Window* w, HICON icon);
 
-// win_kernel.cpp
-void fail(DWORD error);                            // SetLastError
-void complain(const char* call, const char* why);  // one line on stderr for unsupported use
-bool sdl_ready();                                  // SDL video initialised (lazily)
+// win_kernel.cpp: threads and files share one table of kernel handles.
+struct KernelObject {
+  virtual ~KernelObject() = default;
+};
+HANDLE kernel_add(std::shared_ptr<KernelObject> object);  // null: table full
+std::shared_ptr<KernelObject> kernel_object(HANDLE h);    // null: not a live handle
+void fail(DWORD error);                                   // SetLastError
+// An unsupported call or argument: one line on stderr naming the call, and
+// ERROR_NOT_SUPPORTED, the one error code for everything the layer leaves out.
+void unsupported(const char* call, const char* why);
+bool display_ready();  // the window system is open (lazily; tests need no main())
 
 }  // namespace plat
 

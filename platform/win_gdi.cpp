@@ -1,79 +1,202 @@
-// Drawing: device contexts, painting, pixels, brushes.
+// Drawing: device contexts, painting, pixels, and the GDI object table.
 //
 // Supported: GetDC / ReleaseDC on a window, BeginPaint / EndPaint, SetPixel,
-// GetPixel, FillRect with a stock brush, GetStockObject for the stock brushes.
-// A DC draws into its window's client pixels and clips to the client area
-// (a paint DC to the update region).  GetDC, SetPixel and ReleaseDC may be
-// called from any thread while the window thread presents or resizes.
+// GetPixel, FillRect, GetStockObject for the stock brushes, DeleteObject.
+// A DC draws into its window's client area with the window's current size,
+// so one held across a resize draws into the resized area with the new clip
+// (a paint DC also clips to its update rectangle).  GetDC, SetPixel and
+// ReleaseDC may be called from any thread while the window thread presents,
+// resizes, minimises or destroys; after DestroyWindow a held DC draws
+// nothing (CLR_INVALID) and ReleaseDC returns 0.
+//
+// The steady state takes no lock and touches no reference count: each
+// thread owns one DC slot, which it takes and gives back with plain stores,
+// and the window's pixels never move (surface.h).
 #include <algorithm>
+#include <vector>
 
+#include "dib.h"
 #include "internal.h"
+#include "rainbow_platform.h"
 
 namespace plat {
 
-Surface::Surface(int width, int height)
-    : w(width),
-      h(height),
-      px(new std::atomic<uint32_t>[static_cast<size_t>(width) * static_cast<size_t>(height)]) {
-  const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
-  for (size_t i = 0; i < n; ++i) px[i].store(0, std::memory_order_relaxed);
-}
-
 namespace {
 
-const int kMaxDCs = 64;
-HDC__ g_dcs[kMaxDCs];
+// Slots [0, kHomeSlots) are handed to threads for their lifetime; the rest
+// are shared, taken with a compare-and-swap when a thread needs a second DC.
+const int kHomeSlots = 32;
+const int kMaxDcs = 64;
+const RECT kUnbounded = {0, 0, Surface::kMaxSide, Surface::kMaxSide};
 
-HBRUSH__ g_stock_brushes[] = {
-    {RGB(255, 255, 255), false}, {RGB(192, 192, 192), false}, {RGB(128, 128, 128), false},
-    {RGB(64, 64, 64), false},    {RGB(0, 0, 0), false},       {0, true},
+Dc g_dcs[kMaxDcs];
+
+// The calling thread's own slot, given back when the thread ends.
+struct HomeSlot {
+  int slot = -1;
+  ~HomeSlot() {
+    if (slot < 0) return;
+    g_dcs[slot].in_use.store(false, std::memory_order_relaxed);
+    g_dcs[slot].owned.store(false, std::memory_order_release);
+  }
 };
-const int kStockBrushes = sizeof g_stock_brushes / sizeof g_stock_brushes[0];
+thread_local HomeSlot t_home;
 
-HBRUSH brush_from_handle(HBRUSH b) {
-  return in_table(b, g_stock_brushes, kStockBrushes) ? b : nullptr;
+Dc* claim_home() {
+  for (int i = 0; i < kHomeSlots; ++i) {
+    bool expected = false;
+    if (g_dcs[i].owned.compare_exchange_strong(expected, true, std::memory_order_acquire)) {
+      t_home.slot = i;
+      return &g_dcs[i];
+    }
+  }
+  return nullptr;
+}
+
+Dc* take_slot() {
+  Dc* home = t_home.slot >= 0 ? &g_dcs[t_home.slot] : claim_home();
+  if (home && !home->in_use.load(std::memory_order_relaxed)) {
+    home->in_use.store(true, std::memory_order_relaxed);  // no other thread takes this slot
+    return home;
+  }
+  for (int i = kHomeSlots; i < kMaxDcs; ++i) {
+    bool expected = false;
+    if (g_dcs[i].in_use.compare_exchange_strong(expected, true, std::memory_order_acquire))
+      return &g_dcs[i];
+  }
+  return nullptr;
+}
+
+// ---- GDI objects: brushes and bitmaps in one table, as in Win32 ----
+
+enum class GdiKind { kFree, kBrush, kBitmap };
+
+struct GdiObject {
+  GdiKind kind = GdiKind::kFree;
+  uint32_t generation = 0;
+  bool stock = false;
+  COLORREF color = 0;
+  bool hollow = false;
+  std::shared_ptr<const Dib> dib;
+};
+
+const int kMaxGdiObjects = 4096;
+const int kStockBrushes = 6;  // WHITE_BRUSH .. NULL_BRUSH
+
+struct GdiTable {
+  std::mutex lock;
+  std::vector<GdiObject> slots;
+  GdiTable() : slots(kMaxGdiObjects) {
+    const COLORREF colors[kStockBrushes] = {RGB(255, 255, 255), RGB(192, 192, 192),
+                                            RGB(128, 128, 128), RGB(64, 64, 64),
+                                            RGB(0, 0, 0),       0};
+    for (int i = 0; i < kStockBrushes; ++i) {
+      slots[i].kind = GdiKind::kBrush;
+      slots[i].stock = true;
+      slots[i].color = colors[i];
+      slots[i].hollow = i == NULL_BRUSH;
+    }
+  }
+};
+GdiTable& gdi() {
+  static GdiTable table;
+  return table;
+}
+
+// Caller holds gdi().lock.
+GdiObject* gdi_object(HGDIOBJ h) {
+  uint32_t slot = 0, generation = 0;
+  if (!split_handle(h, kGdiHandle, &slot, &generation) || slot >= kMaxGdiObjects) return nullptr;
+  GdiObject* o = &gdi().slots[slot];
+  if (o->kind == GdiKind::kFree || o->generation % kGenerations != generation) return nullptr;
+  return o;
+}
+
+HGDIOBJ gdi_handle(int slot) {
+  return make_handle<HGDIOBJ>(kGdiHandle, static_cast<uint32_t>(slot),
+                              gdi().slots[static_cast<size_t>(slot)].generation);
+}
+
+// (x, y) inside the DC's clip and the window's drawable client area.
+bool inside(const Dc* dc, int x, int y) {
+  const Surface& s = dc->window->surface;
+  return x >= dc->clip.left && y >= dc->clip.top && x < dc->clip.right && y < dc->clip.bottom &&
+         x < s.draw_width() && y < s.draw_height();
+}
+
+// The DC of a window that still exists, or null.
+Dc* live_dc(HDC hdc) {
+  Dc* dc = dc_from_handle(hdc);
+  if (dc && dc->window->destroyed.load(std::memory_order_relaxed)) return nullptr;
+  return dc;
 }
 
 }  // namespace
 
-HDC dc_from_handle(HDC dc) {
-  if (!in_table(dc, g_dcs, kMaxDCs) || !dc->in_use.load(std::memory_order_relaxed)) {
-    fail(ERROR_INVALID_HANDLE);
-    return nullptr;
+Dc* dc_from_handle(HDC hdc) {
+  uint32_t slot = 0, generation = 0;
+  if (split_handle(hdc, kDcHandle, &slot, &generation) && slot < kMaxDcs) {
+    Dc* dc = &g_dcs[slot];
+    if (dc->in_use.load(std::memory_order_relaxed) &&
+        dc->generation.load(std::memory_order_relaxed) % kGenerations == generation)
+      return dc;
   }
-  return dc;
-}
-
-HDC dc_acquire(HWND w, const RECT* clip) {
-  // Each thread starts its search where its last DC was found free.
-  static thread_local int hint = 0;
-  for (int n = 0; n < kMaxDCs; ++n) {
-    HDC dc = &g_dcs[(hint + n) % kMaxDCs];
-    bool expected = false;
-    if (!dc->in_use.compare_exchange_strong(expected, true, std::memory_order_acquire)) continue;
-    hint = static_cast<int>(dc - g_dcs);
-    dc->hwnd = w;
-    std::lock_guard<std::mutex> hold(w->lock);
-    dc->surface = w->surface;
-    RECT area = {0, 0, w->clip_w, w->clip_h};
-    if (clip) {
-      area.left = std::max(area.left, clip->left);
-      area.top = std::max(area.top, clip->top);
-      area.right = std::min(area.right, clip->right);
-      area.bottom = std::min(area.bottom, clip->bottom);
-    }
-    dc->clip = area;
-    return dc;
-  }
-  complain("GetDC", "more than 64 device contexts in use");
-  fail(ERROR_NOT_ENOUGH_MEMORY);
+  fail(ERROR_INVALID_HANDLE);
   return nullptr;
 }
 
-void dc_release(HDC dc) {
-  dc->surface.reset();
-  dc->hwnd = nullptr;
+HDC dc_handle(const Dc* dc) {
+  return make_handle<HDC>(kDcHandle, static_cast<uint32_t>(dc - g_dcs),
+                          dc->generation.load(std::memory_order_relaxed));
+}
+
+Dc* dc_acquire(Window* w, const RECT* clip) {
+  Dc* dc = take_slot();
+  if (!dc) {
+    unsupported("GetDC", "more than 64 device contexts in use");
+    fail(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  // A new generation each time, so a released handle never works again.
+  dc->generation.store(dc->generation.load(std::memory_order_relaxed) + 1,
+                       std::memory_order_relaxed);
+  dc->window = w;
+  dc->paint = clip != nullptr;
+  dc->clip = clip ? *clip : kUnbounded;
+  dc->stretch_mode = BLACKONWHITE;
+  return dc;
+}
+
+void dc_release(Dc* dc) {
+  dc->window = nullptr;
   dc->in_use.store(false, std::memory_order_release);
+}
+
+bool brush_color(HBRUSH brush, COLORREF* color, bool* hollow) {
+  std::lock_guard<std::mutex> hold(gdi().lock);
+  GdiObject* o = gdi_object(brush);
+  if (!o || o->kind != GdiKind::kBrush) return false;
+  *color = o->color;
+  *hollow = o->hollow;
+  return true;
+}
+
+HBITMAP bitmap_add(std::shared_ptr<Dib> dib) {
+  std::lock_guard<std::mutex> hold(gdi().lock);
+  for (int i = kStockBrushes; i < kMaxGdiObjects; ++i) {
+    GdiObject& o = gdi().slots[static_cast<size_t>(i)];
+    if (o.kind != GdiKind::kFree) continue;
+    o.kind = GdiKind::kBitmap;
+    o.dib = std::move(dib);
+    return static_cast<HBITMAP>(gdi_handle(i));
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const Dib> bitmap_from_handle(HBITMAP bitmap) {
+  std::lock_guard<std::mutex> hold(gdi().lock);
+  GdiObject* o = gdi_object(bitmap);
+  return o && o->kind == GdiKind::kBitmap ? o->dib : nullptr;
 }
 
 }  // namespace plat
@@ -82,97 +205,109 @@ using namespace plat;
 
 HDC WINAPI GetDC(HWND hwnd) {
   if (!hwnd) {
-    complain("GetDC", "the screen DC is not supported");
-    fail(ERROR_NOT_SUPPORTED);
+    unsupported("GetDC", "the screen DC is not supported");
     return nullptr;
   }
-  HWND w = window_from_handle(hwnd);
-  return w ? dc_acquire(w, nullptr) : nullptr;
+  Window* w = window_from_handle(hwnd);
+  Dc* dc = w ? dc_acquire(w, nullptr) : nullptr;
+  return dc ? dc_handle(dc) : nullptr;
 }
 
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc) {
-  (void)hwnd;
-  HDC dc = dc_from_handle(hdc);
+  Dc* dc = dc_from_handle(hdc);
   if (!dc) return 0;
+  Window* w = dc->window;
+  if (hwnd != w->handle) {
+    fail(ERROR_INVALID_HANDLE);
+    return 0;
+  }
   dc_release(dc);
-  return 1;
+  // The window is gone: Win32 has already taken its DCs back.
+  return w->destroyed.load(std::memory_order_relaxed) ? 0 : 1;
 }
 
 HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
-  HWND w = window_from_handle(hwnd);
+  Window* w = window_from_handle(hwnd);
   if (!w || !ps) return nullptr;
   *ps = {};
-  const RECT area = w->has_update ? w->update : RECT{0, 0, 0, 0};
-  const bool erase = w->has_update && w->erase;
-  window_validate(w);  // as in Win32, painting begins by validating
-  HDC dc = dc_acquire(w, &area);
+  RECT area;
+  bool erase = false;
+  window_take_update(w, &area, &erase);  // as in Win32, painting begins by validating
+  Dc* dc = dc_acquire(w, &area);
   if (!dc) return nullptr;
-  ps->hdc = dc;
+  ps->hdc = dc_handle(dc);
   ps->rcPaint = area;
-  ps->fErase = erase ? !SendMessageA(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) : FALSE;
-  return dc;
+  ps->fErase =
+      erase ? !SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(ps->hdc), 0) : FALSE;
+  return ps->hdc;
 }
 
 BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
   (void)hwnd;
   if (!ps) return FALSE;
-  HDC dc = dc_from_handle(ps->hdc);
-  if (dc) dc_release(dc);
+  if (Dc* dc = dc_from_handle(ps->hdc)) dc_release(dc);
   return TRUE;
 }
 
-namespace {
-
-// The DC when (x, y) lies inside its clip and its pixels, else null.
-HDC drawable_at(HDC hdc, int x, int y) {
-  HDC dc = dc_from_handle(hdc);
-  if (!dc || !dc->surface) return nullptr;
-  if (x < dc->clip.left || x >= dc->clip.right || y < dc->clip.top || y >= dc->clip.bottom ||
-      x >= dc->surface->w || y >= dc->surface->h)
-    return nullptr;
-  return dc;
-}
-
-}  // namespace
-
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
-  HDC dc = drawable_at(hdc, x, y);
-  if (!dc) return CLR_INVALID;
-  dc->surface->set(x, y, rgb_from_colorref(color));
-  dc->surface->dirty.store(true, std::memory_order_release);  // after the pixels
+  Dc* dc = live_dc(hdc);
+  if (!dc || !inside(dc, x, y)) return CLR_INVALID;
+  dc->window->surface.set(x, y, rgb_from_colorref(color));
   return color & 0x00FFFFFF;
 }
 
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
-  HDC dc = drawable_at(hdc, x, y);
-  return dc ? colorref_from_rgb(dc->surface->get(x, y)) : CLR_INVALID;
+  Dc* dc = live_dc(hdc);
+  if (!dc || !inside(dc, x, y)) return CLR_INVALID;
+  return colorref_from_rgb(dc->window->surface.get(x, y));
 }
 
 int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
-  HDC dc = dc_from_handle(hdc);
-  HBRUSH b = brush_from_handle(brush);
+  Dc* dc = live_dc(hdc);
   if (!dc || !rect) return 0;
-  if (!b) {  // colour-index brushes ((HBRUSH)(COLOR_x + 1)) and created brushes
-    complain("FillRect", "only stock brushes are supported");
-    fail(ERROR_INVALID_PARAMETER);
+  COLORREF color = 0;
+  bool hollow = false;
+  if (!brush_color(brush, &color, &hollow)) {  // also colour-index brushes ((HBRUSH)(COLOR_x + 1))
+    fail(ERROR_INVALID_HANDLE);
     return 0;
   }
-  if (b->hollow || !dc->surface) return 1;
+  if (hollow) return 1;
+  Surface& s = dc->window->surface;
   const LONG left = std::max(rect->left, dc->clip.left), top = std::max(rect->top, dc->clip.top);
-  const LONG right = std::min({rect->right, dc->clip.right, static_cast<LONG>(dc->surface->w)});
-  const LONG bottom = std::min({rect->bottom, dc->clip.bottom, static_cast<LONG>(dc->surface->h)});
-  const uint32_t rgb = rgb_from_colorref(b->color);
-  for (LONG y = top; y < bottom; ++y)
-    for (LONG x = left; x < right; ++x) dc->surface->set(x, y, rgb);
-  dc->surface->dirty.store(true, std::memory_order_release);  // after the pixels
+  const LONG right = std::min({rect->right, dc->clip.right, static_cast<LONG>(s.draw_width())});
+  const LONG bottom = std::min({rect->bottom, dc->clip.bottom, static_cast<LONG>(s.draw_height())});
+  if (right > left && bottom > top) s.fill(left, top, right, bottom, rgb_from_colorref(color));
   return 1;
 }
 
 HGDIOBJ WINAPI GetStockObject(int object) {
   if (object < 0 || object >= kStockBrushes) {
-    complain("GetStockObject", "only the stock brushes are supported");
-    fail(ERROR_INVALID_PARAMETER);
+    unsupported("GetStockObject", "only the stock brushes are supported");
     return nullptr;
   }
-  return &g_stock_brushes[object];
+  std::lock_guard<std::mutex> hold(gdi().lock);
+  return gdi_handle(object);
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ object) {
+  std::shared_ptr<const Dib> gone;  // freed after the lock is dropped
+  std::lock_guard<std::mutex> hold(gdi().lock);
+  GdiObject* o = gdi_object(object);
+  if (!o) {
+    fail(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (o->stock) return TRUE;  // deleting a stock object is allowed and does nothing
+  gone = std::move(o->dib);
+  const uint32_t next = o->generation + 1;  // the old handle stops working
+  *o = GdiObject();
+  o->generation = next;
+  return TRUE;
+}
+
+int PlatformCountGdiObjects(void) {
+  std::lock_guard<std::mutex> hold(gdi().lock);
+  int n = 0;
+  for (const GdiObject& o : gdi().slots) n += o.kind != GdiKind::kFree && !o.stock;
+  return n;
 }

@@ -1,15 +1,15 @@
-// Kernel: last error, debug output, threads and their handles, start-up of SDL.
+// Kernel: last error, debug output, threads, the table of kernel handles,
+// and opening the window system.
 //
 // Supported: GetLastError, SetLastError, OutputDebugStringA (to stderr, as a
 // debugger would show it), CreateThread (default security and stack size,
-// running at once), WaitForSingleObject and CloseHandle on thread handles,
-// GetModuleHandleA(NULL), Sleep.
-#include <SDL.h>
+// running at once), WaitForSingleObject on thread handles, CloseHandle on
+// thread and file handles, GetModuleHandleA(NULL), Sleep.
 #include <stdio.h>
 
 #include <condition_variable>
 #include <thread>
-#include <unordered_map>
+#include <vector>
 
 #include "internal.h"
 #include "rainbow_platform.h"
@@ -20,28 +20,41 @@ namespace {
 
 thread_local DWORD t_last_error = 0;
 
-struct Thread {
+struct Thread : KernelObject {
   std::mutex lock;
   std::condition_variable done_cv;
   bool done = false;
   DWORD exit_code = 0;
 };
 
+const uint32_t kMaxKernelObjects = 1024;
+
+struct KernelSlot {
+  uint32_t generation = 0;
+  std::shared_ptr<KernelObject> object;
+};
+
 struct KernelState {
-  std::mutex lock;
-  std::unordered_map<HANDLE, std::shared_ptr<Thread>> handles;
+  std::mutex lock;  // guards slots
+  std::vector<KernelSlot> slots = std::vector<KernelSlot>(kMaxKernelObjects);
   std::atomic<DWORD> fail_next_thread{0};
   std::mutex sink_lock;  // lines may come from any thread
   PlatformDebugSink sink = nullptr;
   void* sink_context = nullptr;
-  int sdl_state = 0;  // 0 not tried, 1 ready, -1 failed
+  int display_state = 0;  // 0 not tried, 1 open, -1 none
 };
 KernelState g_k;
 
-std::shared_ptr<Thread> thread_from_handle(HANDLE h) {
-  std::lock_guard<std::mutex> hold(g_k.lock);
-  auto it = g_k.handles.find(h);
-  return it == g_k.handles.end() ? nullptr : it->second;
+// The slot a live handle names, or null (ERROR_INVALID_HANDLE).  Caller
+// holds g_k.lock.
+KernelSlot* kernel_slot(HANDLE h) {
+  uint32_t slot = 0, generation = 0;
+  if (split_handle(h, kKernelHandle, &slot, &generation) && slot < kMaxKernelObjects) {
+    KernelSlot* s = &g_k.slots[slot];
+    if (s->object && s->generation % kGenerations == generation) return s;
+  }
+  fail(ERROR_INVALID_HANDLE);
+  return nullptr;
 }
 
 }  // namespace
@@ -50,23 +63,37 @@ void fail(DWORD error) {
   t_last_error = error;
 }
 
-void complain(const char* call, const char* why) {
+void unsupported(const char* call, const char* why) {
   fprintf(stderr, "%s: %s\n", call, why);
+  fail(ERROR_NOT_SUPPORTED);
 }
 
-bool sdl_ready() {
-  if (g_k.sdl_state == 0) {
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // Ctrl+C still ends a program
-    if (SDL_Init(SDL_INIT_VIDEO) == 0) {
-      g_k.sdl_state = 1;
-      atexit(SDL_Quit);
-    } else {
-      fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
-      g_k.sdl_state = -1;
-    }
+bool display_ready() {
+  if (g_k.display_state == 0) {
+    std::string reason;
+    g_k.display_state = backend::open(&reason) ? 1 : -1;
+    if (g_k.display_state < 0) fprintf(stderr, "%s\n", reason.c_str());
   }
-  if (g_k.sdl_state < 0) fail(ERROR_NOT_SUPPORTED);
-  return g_k.sdl_state > 0;
+  if (g_k.display_state < 0) fail(ERROR_NOT_SUPPORTED);
+  return g_k.display_state > 0;
+}
+
+HANDLE kernel_add(std::shared_ptr<KernelObject> object) {
+  std::lock_guard<std::mutex> hold(g_k.lock);
+  for (uint32_t i = 0; i < kMaxKernelObjects; ++i) {
+    KernelSlot& s = g_k.slots[i];
+    if (s.object) continue;
+    s.object = std::move(object);
+    return make_handle<HANDLE>(kKernelHandle, i, s.generation);
+  }
+  fail(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+
+std::shared_ptr<KernelObject> kernel_object(HANDLE h) {
+  std::lock_guard<std::mutex> hold(g_k.lock);
+  KernelSlot* s = kernel_slot(h);
+  return s ? s->object : nullptr;
 }
 
 }  // namespace plat
@@ -102,8 +129,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stack_size,
                            LPTHREAD_START_ROUTINE start, LPVOID param, DWORD flags,
                            LPDWORD thread_id) {
   if (security || stack_size != 0 || flags != 0) {
-    complain("CreateThread", "only default security, stack size and flags are supported");
-    fail(ERROR_NOT_SUPPORTED);
+    unsupported("CreateThread", "only default security, stack size and flags are supported");
     return nullptr;
   }
   if (!start) {
@@ -127,17 +153,13 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stack_size,
     fail(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  HANDLE h = t.get();
-  {
-    std::lock_guard<std::mutex> hold(g_k.lock);
-    g_k.handles[h] = t;
-  }
-  if (thread_id) *thread_id = static_cast<DWORD>(reinterpret_cast<uintptr_t>(h));
+  HANDLE h = kernel_add(t);
+  if (h && thread_id) *thread_id = static_cast<DWORD>(reinterpret_cast<uintptr_t>(h));
   return h;
 }
 
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
-  std::shared_ptr<Thread> t = thread_from_handle(handle);
+  std::shared_ptr<Thread> t = std::dynamic_pointer_cast<Thread>(kernel_object(handle));
   if (!t) {
     fail(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
@@ -153,19 +175,19 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
+  std::shared_ptr<KernelObject> gone;  // a file closes after the lock is dropped
   std::lock_guard<std::mutex> hold(g_k.lock);
-  if (g_k.handles.erase(handle) == 0) {
-    fail(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
+  KernelSlot* s = kernel_slot(handle);
+  if (!s) return FALSE;
+  gone = std::move(s->object);
+  ++s->generation;
   return TRUE;
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
   static char image;  // stands for the program's own image
   if (name) {
-    complain("GetModuleHandleA", "only the program's own module is supported");
-    fail(ERROR_FILE_NOT_FOUND);
+    unsupported("GetModuleHandleA", "only the program's own module is supported");
     return nullptr;
   }
   return reinterpret_cast<HMODULE>(&image);

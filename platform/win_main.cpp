@@ -1,10 +1,21 @@
 // The process entry on hosts without Windows: what the C runtime's start-up
-// code does before WinMain.
+// code does before WinMain.  A GUI program with no display could never show
+// its window nor be closed, so it says so in one line and ends at once.
 #include <windows.h>
+
+#include <rainbow_platform.h>
+#include <stdio.h>
+#include <string.h>
 
 #include <string>
 
 int main(int argc, char** argv) {
+  char reason[256];
+  if (!PlatformOpenDisplay(reason, sizeof reason)) {
+    const char* slash = argc > 0 ? strrchr(argv[0], '/') : nullptr;
+    fprintf(stderr, "%s: %s\n", slash ? slash + 1 : argc > 0 ? argv[0] : "rainbow", reason);
+    return 1;
+  }
   std::string command_line;  // the arguments after the program name, as Win32 passes them
   for (int i = 1; i < argc; ++i) {
     if (i > 1) command_line += ' ';

@@ -1,9 +1,7 @@
-// Pictures: icons from the program's PNG resources (libpng), cursors.
+// Icons from the program's PNG resources (libpng), and the cursor.
 //
 // Supported: LoadIconA(instance, MAKEINTRESOURCE(id)) for icons the build
 // registered, LoadCursorA(NULL, IDC_ARROW).
-// Differs from Win32: icon resources are PNG pictures, not .ico groups.
-#include <SDL.h>
 #include <png.h>
 
 #include <vector>
@@ -19,46 +17,53 @@ struct IconResource {
   int id;
   const unsigned char* png;
   size_t size;
-  HICON__ decoded;
   bool loaded;
+  int w, h;
+  std::unique_ptr<uint32_t[]> argb;  // 0xAARRGGBB once loaded
 };
 std::vector<IconResource*> g_icons;  // pointers stay put while the list grows
-HICON__ g_arrow;
+// Slot 0 of the icon handles is the arrow cursor; icon i is slot i + 1.
+const uint32_t kArrowSlot = 0;
+
+IconResource* icon_from_handle(HICON icon) {
+  uint32_t slot = 0, generation = 0;
+  if (!split_handle(icon, kIconHandle, &slot, &generation) || slot == kArrowSlot ||
+      slot > g_icons.size())
+    return nullptr;
+  IconResource* r = g_icons[slot - 1];
+  return r->loaded ? r : nullptr;
+}
 
 // Decodes to 0xAARRGGBB; false with the reason on stderr.
 bool decode_png(IconResource* r) {
   png_image image = {};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, r->png, r->size)) {
-    complain("LoadIconA", image.message);
+    fprintf(stderr, "LoadIconA: %s\n", image.message);
     return false;
   }
   image.format = PNG_FORMAT_BGRA;  // little-endian 0xAARRGGBB words
   if (image.width == 0 || image.height == 0 || image.width > 256 || image.height > 256) {
     png_image_free(&image);
-    complain("LoadIconA", "icon pictures must be 1 to 256 pixels square");
+    fprintf(stderr, "LoadIconA: icon pictures must be 1 to 256 pixels square\n");
     return false;
   }
   std::unique_ptr<uint32_t[]> px(new uint32_t[image.width * image.height]);
   if (!png_image_finish_read(&image, nullptr, px.get(), 0, nullptr)) {
-    complain("LoadIconA", image.message);
+    fprintf(stderr, "LoadIconA: %s\n", image.message);
     return false;
   }
-  r->decoded.w = static_cast<int>(image.width);
-  r->decoded.h = static_cast<int>(image.height);
-  r->decoded.rgba = std::move(px);
+  r->w = static_cast<int>(image.width);
+  r->h = static_cast<int>(image.height);
+  r->argb = std::move(px);
   return true;
 }
 
 }  // namespace
 
-void window_set_icon(HWND w, HICON icon) {
-  if (!icon || !icon->rgba || !w->sdl) return;
-  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(icon->rgba.get(), icon->w, icon->h, 32,
-                                                      icon->w * 4, SDL_PIXELFORMAT_ARGB8888);
-  if (!s) return;
-  SDL_SetWindowIcon(w->sdl, s);  // SDL keeps its own copy
-  SDL_FreeSurface(s);
+void window_set_icon(Window* w, HICON icon) {
+  if (const IconResource* r = icon_from_handle(icon))
+    backend::set_window_icon(w->native, r->argb.get(), r->w, r->h);
 }
 
 }  // namespace plat
@@ -68,19 +73,19 @@ using namespace plat;
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
   (void)instance;
   if (!IS_INTRESOURCE(name)) {
-    complain("LoadIconA", "only numbered resources are supported");
-    fail(ERROR_NOT_SUPPORTED);
+    unsupported("LoadIconA", "only numbered resources are supported");
     return nullptr;
   }
   const int id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
-  for (IconResource* r : g_icons) {
+  for (size_t i = 0; i < g_icons.size(); ++i) {
+    IconResource* r = g_icons[i];
     if (r->id != id) continue;
     if (!r->loaded && !decode_png(r)) {
       fail(ERROR_INVALID_PARAMETER);
       return nullptr;
     }
     r->loaded = true;
-    return &r->decoded;
+    return make_handle<HICON>(kIconHandle, static_cast<uint32_t>(i + 1), 0);
   }
   fail(1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
   return nullptr;
@@ -88,13 +93,12 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
   if (instance || name != IDC_ARROW) {
-    complain("LoadCursorA", "only the system arrow is supported");
-    fail(ERROR_NOT_SUPPORTED);
+    unsupported("LoadCursorA", "only the system arrow is supported");
     return nullptr;
   }
-  return &g_arrow;  // SDL's default cursor is the arrow
+  return make_handle<HCURSOR>(kIconHandle, kArrowSlot, 0);  // the window system's default
 }
 
 void PlatformAddIconResource(int id, const unsigned char* png, size_t size) {
-  g_icons.push_back(new IconResource{id, png, size, {}, false});
+  g_icons.push_back(new IconResource{id, png, size, false, 0, 0, nullptr});
 }

@@ -1,14 +1,9 @@
 // Windows: classes, creation, showing, sizing, invalidation, destruction.
 //
 // Supported: RegisterClassExA (CS_HREDRAW, CS_VREDRAW; no class or window
-// extra bytes), CreateWindowExA for top-level windows, DestroyWindow, IsWindow,
-// ShowWindow, UpdateWindow, InvalidateRect, GetClientRect, SetWindowPos (size).
-// Differs from Win32: the frame belongs to the window manager, so the size
-// given to CreateWindowExA or SetWindowPos is the client size.
-// Differs from Win32: of the creation, showing and activation messages only
-// WM_CREATE (lParam NULL, no CREATESTRUCT), WM_SIZE, WM_SETFOCUS and
-// WM_KILLFOCUS are sent; the background is erased at the next BeginPaint.
-#include <SDL.h>
+// extra bytes, no menu), CreateWindowExA for top-level windows,
+// DestroyWindow, IsWindow, ShowWindow, UpdateWindow, InvalidateRect (any
+// thread), GetClientRect, SetWindowPos (size and position).
 #include <strings.h>
 
 #include <algorithm>
@@ -18,7 +13,7 @@
 
 namespace plat {
 
-int g_windows_needing_paint = 0;
+std::atomic<int> g_windows_needing_paint{0};
 
 namespace {
 
@@ -28,8 +23,8 @@ const int kDefaultHeight = 480;
 
 struct WindowState {
   std::vector<WindowClass> classes;
-  HWND__ slots[kMaxWindows];
-  int used = 0;  // slots handed out so far
+  Window slots[kMaxWindows];
+  std::atomic<int> used{0};  // slots handed out so far
 };
 WindowState g_win;
 
@@ -43,61 +38,51 @@ bool empty(const RECT& r) {
   return r.right <= r.left || r.bottom <= r.top;
 }
 
-void set_update(HWND w, bool on) {
-  if (w->has_update != on) g_windows_needing_paint += on ? 1 : -1;
+// Caller holds w->update_lock.
+void set_update(Window* w, bool on) {
+  if (w->has_update != on) g_windows_needing_paint.fetch_add(on ? 1 : -1);
   w->has_update = on;
   if (!on) w->erase = false;
 }
 
-// Replaces the surface by one of the new size, keeping what fits, as a
-// window's bits survive a resize until they are repainted.
-void resize_surface(HWND w, int cx, int cy) {
-  auto fresh = std::make_shared<Surface>(cx, cy);
-  std::lock_guard<std::mutex> hold(w->lock);
-  if (w->surface) {
-    const int cw = std::min(cx, w->surface->w), ch = std::min(cy, w->surface->h);
-    for (int y = 0; y < ch; ++y)
-      for (int x = 0; x < cw; ++x) fresh->set(x, y, w->surface->get(x, y));
-  }
-  w->surface = fresh;
-  w->clip_w = w->minimized ? 0 : cx;
-  w->clip_h = w->minimized ? 0 : cy;
-}
-
-bool live(HWND hwnd) {
-  return in_table(hwnd, g_win.slots, kMaxWindows) && hwnd->used && !hwnd->destroyed;
+void send_size(Window* w) {
+  const WPARAM kind = w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED;
+  SendMessageA(w->handle, WM_SIZE, kind, MAKELPARAM(w->width, w->height));
 }
 
 }  // namespace
 
-HWND window_from_handle(HWND hwnd) {
-  if (!live(hwnd)) {
-    fail(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
+Window* window_from_handle(HWND hwnd) {
+  uint32_t slot = 0, generation = 0;
+  if (split_handle(hwnd, kWindowHandle, &slot, &generation) && generation == 0 &&
+      static_cast<int>(slot) < g_win.used.load(std::memory_order_acquire)) {
+    Window* w = &g_win.slots[slot];
+    if (!w->destroyed.load(std::memory_order_relaxed)) return w;
   }
-  return hwnd;
+  fail(ERROR_INVALID_WINDOW_HANDLE);
+  return nullptr;
 }
 
-HWND window_from_sdl_id(uint32_t id) {
-  for (int i = 0; i < g_win.used; ++i) {
-    HWND w = &g_win.slots[i];
-    if (!w->destroyed && w->sdl_id == id) return w;
+Window* window_from_native(backend::WindowId id) {
+  for (int i = 0; i < window_count(); ++i) {
+    Window* w = window_at(i);
+    if (w && w->native == id) return w;
   }
   return nullptr;
 }
 
 int window_count() {
-  return g_win.used;
+  return g_win.used.load(std::memory_order_acquire);
 }
 
-HWND window_at(int i) {
-  HWND w = &g_win.slots[i];
+Window* window_at(int i) {
+  Window* w = &g_win.slots[i];
   return w->destroyed ? nullptr : w;
 }
 
-void window_invalidate(HWND w, const RECT* r, bool erase) {
-  RECT all = {0, 0, w->width, w->height};
-  RECT add = r ? *r : all;
+void window_invalidate(Window* w, const RECT* r, bool erase) {
+  std::lock_guard<std::mutex> hold(w->update_lock);
+  RECT add = r ? *r : RECT{0, 0, w->width, w->height};
   add.left = std::max<LONG>(add.left, 0);
   add.top = std::max<LONG>(add.top, 0);
   add.right = std::min<LONG>(add.right, w->width);
@@ -114,46 +99,61 @@ void window_invalidate(HWND w, const RECT* r, bool erase) {
   set_update(w, true);
 }
 
-void window_validate(HWND w) {
+bool window_take_update(Window* w, RECT* area, bool* erase) {
+  std::lock_guard<std::mutex> hold(w->update_lock);
+  const bool had = w->has_update;
+  *area = had ? w->update : RECT{0, 0, 0, 0};
+  *erase = had && w->erase;
   set_update(w, false);
+  return had;
 }
 
-void window_resize(HWND w, int cx, int cy) {
-  cx = std::max(cx, 0);
-  cy = std::max(cy, 0);
+bool window_needs_paint(Window* w) {
+  if (!w->visible || w->minimized) return false;
+  std::lock_guard<std::mutex> hold(w->update_lock);
+  return w->has_update;
+}
+
+void window_resize(Window* w, int cx, int cy) {
+  cx = std::min(std::max(cx, 0), Surface::kMaxSide);
+  cy = std::min(std::max(cy, 0), Surface::kMaxSide);
   const int old_w = w->width, old_h = w->height;
   if (cx == old_w && cy == old_h && w->size_sent) return;
-  resize_surface(w, cx, cy);
-  w->width = cx;
-  w->height = cy;
-  if (w->update.right > cx) w->update.right = cx;
-  if (w->update.bottom > cy) w->update.bottom = cy;
+  {
+    std::lock_guard<std::mutex> hold(w->update_lock);
+    w->width = cx;
+    w->height = cy;
+    w->update.right = std::min<LONG>(w->update.right, cx);
+    w->update.bottom = std::min<LONG>(w->update.bottom, cy);
+  }
+  w->surface.resize(cx, cy);
   if (((w->cls.style & CS_HREDRAW) && cx != old_w) ||
       ((w->cls.style & CS_VREDRAW) && cy != old_h)) {
     window_invalidate(w, nullptr, true);
   } else {  // only the newly uncovered strips
-    RECT right = {old_w, 0, cx, cy}, bottom = {0, old_h, cx, cy};
+    const RECT right = {old_w, 0, cx, cy}, bottom = {0, old_h, cx, cy};
     window_invalidate(w, &right, true);
     window_invalidate(w, &bottom, true);
   }
   w->size_sent = true;
-  if (!w->minimized) SendMessageA(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cx, cy));
+  if (!w->minimized) send_size(w);
 }
 
-void window_minimize(HWND w, bool minimized) {
+void window_minimize(Window* w, bool minimized) {
   if (w->minimized == minimized) return;
   w->minimized = minimized;
-  {
-    std::lock_guard<std::mutex> hold(w->lock);
-    w->clip_w = minimized ? 0 : w->width;
-    w->clip_h = minimized ? 0 : w->height;
-  }
+  w->surface.set_drawable(!minimized);
   if (minimized) {
-    SendMessageA(w, WM_SIZE, SIZE_MINIMIZED, 0);
+    SendMessageA(w->handle, WM_SIZE, SIZE_MINIMIZED, 0);
     return;
   }
   window_invalidate(w, nullptr, true);  // a restored window is repainted whole
-  SendMessageA(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->width, w->height));
+  send_size(w);
+}
+
+void window_maximize(Window* w) {
+  w->maximized = true;
+  if (w->minimized) window_minimize(w, false);
 }
 
 }  // namespace plat
@@ -167,8 +167,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc) {
     return 0;
   }
   if (wc->cbClsExtra != 0 || wc->cbWndExtra != 0 || wc->lpszMenuName) {
-    complain("RegisterClassExA", "extra bytes and menus are not supported");
-    fail(ERROR_NOT_SUPPORTED);
+    unsupported("RegisterClassExA", "extra bytes and menus are not supported");
     return 0;
   }
   if (find_class(wc->lpszClassName)) {
@@ -192,8 +191,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
   (void)instance;
   (void)param;
   if (parent || menu) {
-    complain("CreateWindowExA", "child windows and menus are not supported");
-    fail(ERROR_NOT_SUPPORTED);
+    unsupported("CreateWindowExA", "child windows and menus are not supported");
     return nullptr;
   }
   WindowClass* cls = class_name && !IS_INTRESOURCE(class_name) ? find_class(class_name) : nullptr;
@@ -201,79 +199,87 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     fail(ERROR_CANNOT_FIND_WND_CLASS);
     return nullptr;
   }
-  if (g_win.used == kMaxWindows) {
+  const int slot = g_win.used.load();
+  if (slot == kMaxWindows) {
     fail(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  if (!sdl_ready()) return nullptr;  // reason already on stderr, error set
+  if (!display_ready()) return nullptr;  // reason already on stderr, error set
 
   const int cx = width == CW_USEDEFAULT || width <= 0 ? kDefaultWidth : width;
   const int cy = height == CW_USEDEFAULT || height <= 0 ? kDefaultHeight : height;
-  const int px = x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : x;
-  const int py = y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : y;
-  Uint32 flags = SDL_WINDOW_HIDDEN;
-  if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
-  SDL_Window* sdl = SDL_CreateWindow(title ? title : "", px, py, cx, cy, flags);
-  if (!sdl) {
-    complain("SDL_CreateWindow", SDL_GetError());
+  Window* w = &g_win.slots[slot];
+  if (!w->surface.reserve()) {
     fail(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-
-  HWND w = &g_win.slots[g_win.used++];
+  std::string why;
+  const backend::WindowId native =
+      backend::create_window(title ? title : "", std::min(cx, Surface::kMaxSide),
+                             std::min(cy, Surface::kMaxSide), (style & WS_THICKFRAME) != 0, &why);
+  if (!native) {
+    fprintf(stderr, "CreateWindowExA: %s\n", why.c_str());
+    fail(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (x != CW_USEDEFAULT && y != CW_USEDEFAULT) backend::set_window_position(native, x, y);
+  w->handle = make_handle<HWND>(kWindowHandle, static_cast<uint32_t>(slot), 0);
   w->used = true;
   w->cls = *cls;
   w->title = title ? title : "";
-  w->sdl = sdl;
-  w->sdl_id = SDL_GetWindowID(sdl);
-  w->width = cx;
-  w->height = cy;
-  resize_surface(w, cx, cy);
+  w->native = native;
+  w->width = std::min(cx, Surface::kMaxSide);
+  w->height = std::min(cy, Surface::kMaxSide);
+  w->surface.resize(w->width, w->height);
+  g_win.used.store(slot + 1, std::memory_order_release);  // the handle is valid from here
   window_set_icon(w, cls->icon);
-  if (SendMessageA(w, WM_CREATE, 0, 0) == -1) {
-    DestroyWindow(w);
+  if (SendMessageA(w->handle, WM_CREATE, 0, 0) == -1) {
+    DestroyWindow(w->handle);
     fail(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  return w;
+  return w->handle;
 }
 
 BOOL WINAPI IsWindow(HWND hwnd) {
-  return live(hwnd);
+  const DWORD saved = GetLastError();
+  const bool live = window_from_handle(hwnd) != nullptr;
+  SetLastError(saved);
+  return live;
 }
 
 BOOL WINAPI DestroyWindow(HWND hwnd) {
-  HWND w = window_from_handle(hwnd);
+  Window* w = window_from_handle(hwnd);
   if (!w) return FALSE;
-  SendMessageA(w, WM_DESTROY, 0, 0);
-  SendMessageA(w, WM_NCDESTROY, 0, 0);
-  set_update(w, false);
-  w->destroyed = true;
+  SendMessageA(hwnd, WM_DESTROY, 0, 0);
+  SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
   {
-    // A worker's DC keeps its own reference; the pixels go when it is released.
-    std::lock_guard<std::mutex> hold(w->lock);
-    w->surface.reset();
-    w->clip_w = w->clip_h = 0;
+    std::lock_guard<std::mutex> hold(w->update_lock);
+    set_update(w, false);
   }
-  SDL_DestroyWindow(w->sdl);
-  w->sdl = nullptr;
+  // Device contexts still held see the flag and draw nothing; the
+  // reservation they point into stays, so none of them can fault.
+  w->destroyed = true;
+  w->surface.discard();
+  backend::destroy_window(w->native);
+  w->native = 0;
   return TRUE;
 }
 
 BOOL WINAPI ShowWindow(HWND hwnd, int cmd) {
-  HWND w = window_from_handle(hwnd);
+  Window* w = window_from_handle(hwnd);
   if (!w) return FALSE;
   const BOOL was_visible = w->visible;
   switch (cmd) {
     case SW_HIDE:
-      SDL_HideWindow(w->sdl);
+      backend::hide_window(w->native);
       w->visible = false;
       return was_visible;
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
-      SDL_ShowWindow(w->sdl);
+      backend::show_window(w->native);
       w->visible = true;
-      SDL_MinimizeWindow(w->sdl);
+      backend::minimize_window(w->native);
       if (!w->size_sent) window_resize(w, w->width, w->height);
       window_minimize(w, true);
       return was_visible;
@@ -282,41 +288,40 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmd) {
     case SW_RESTORE:
     case SW_SHOWDEFAULT:
     case SW_MAXIMIZE:
-      SDL_ShowWindow(w->sdl);
-      if (cmd == SW_MAXIMIZE) SDL_MaximizeWindow(w->sdl);
-      if (w->minimized) SDL_RestoreWindow(w->sdl);
+      backend::show_window(w->native);
+      if (cmd == SW_MAXIMIZE) backend::maximize_window(w->native);
+      if (w->minimized) backend::restore_window(w->native);
       if (!w->visible) window_invalidate(w, nullptr, true);
       w->visible = true;
       if (!w->size_sent) window_resize(w, w->width, w->height);
       window_minimize(w, false);
       return was_visible;
   }
-  complain("ShowWindow", "unsupported show command");
-  fail(ERROR_INVALID_PARAMETER);
+  unsupported("ShowWindow", "this show command is not supported");
   return was_visible;
 }
 
 BOOL WINAPI UpdateWindow(HWND hwnd) {
-  HWND w = window_from_handle(hwnd);
+  Window* w = window_from_handle(hwnd);
   if (!w) return FALSE;
-  if (w->has_update && w->visible && !w->minimized) SendMessageA(w, WM_PAINT, 0, 0);
+  if (window_needs_paint(w)) SendMessageA(hwnd, WM_PAINT, 0, 0);
   return TRUE;
 }
 
 BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
   if (!hwnd) {
-    complain("InvalidateRect", "a null window (all windows) is not supported");
-    fail(ERROR_INVALID_WINDOW_HANDLE);
+    unsupported("InvalidateRect", "a null window (all windows) is not supported");
     return FALSE;
   }
-  HWND w = window_from_handle(hwnd);
+  Window* w = window_from_handle(hwnd);
   if (!w) return FALSE;
   window_invalidate(w, rect, erase != FALSE);
+  backend::wake();  // a GetMessageA waiting on the window thread paints now
   return TRUE;
 }
 
 BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
-  HWND w = window_from_handle(hwnd);
+  Window* w = window_from_handle(hwnd);
   if (!w || !rect) return FALSE;
   *rect = {0, 0, w->minimized ? 0 : w->width, w->minimized ? 0 : w->height};
   return TRUE;
@@ -324,16 +329,15 @@ BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
 
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UINT flags) {
   (void)insert_after;
-  HWND w = window_from_handle(hwnd);
+  Window* w = window_from_handle(hwnd);
   if (!w) return FALSE;
-  if (!(flags & SWP_NOMOVE)) SDL_SetWindowPosition(w->sdl, x, y);
+  if (!(flags & SWP_NOMOVE)) backend::set_window_position(w->native, x, y);
   if (!(flags & SWP_NOSIZE)) {
-    if (cx <= 0 || cy <= 0) {  // SDL windows cannot be 0 wide; Win32 allows it
-      complain("SetWindowPos", "a client size below 1 x 1 is not supported");
-      fail(ERROR_INVALID_PARAMETER);
+    if (cx <= 0 || cy <= 0) {
+      unsupported("SetWindowPos", "a client size below 1 x 1 is not supported");
       return FALSE;
     }
-    SDL_SetWindowSize(w->sdl, cx, cy);
+    backend::set_window_size(w->native, cx, cy);
     if (!w->minimized) window_resize(w, cx, cy);
   }
   return TRUE;

@@ -31,11 +31,24 @@ enum PlatformWindowEvent {
   PLATFORM_RESIZED,  // a, b: the new client size
   PLATFORM_FOCUS_GAINED,
   PLATFORM_FOCUS_LOST,
+  PLATFORM_MAXIMIZED,
 };
 BOOL PlatformInjectWindowEvent(HWND hwnd, enum PlatformWindowEvent event, int a, int b);
 
 // Reads the window system's queue now, as the next due PeekMessageA would.
 void PlatformPump(void);
+
+// Opens the window system as a program's start-up does; FALSE with a
+// one-line reason when there is no display.
+BOOL PlatformOpenDisplay(char* reason, size_t size);
+
+// Whether the window's picture goes through a GPU renderer (it never
+// should), and its native window (an X window id; 0 when there is none).
+BOOL PlatformWindowUsesRenderer(HWND hwnd);
+unsigned long long PlatformNativeWindow(HWND hwnd);
+
+// Live bitmaps and brushes made by the program (stock objects not counted).
+int PlatformCountGdiObjects(void);
 
 // Makes the next CreateThread fail with `error` (0 cancels).
 void PlatformFailNextCreateThread(DWORD error);

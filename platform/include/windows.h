@@ -263,6 +263,12 @@ typedef struct tagBITMAPINFO {
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
 
 // ---- GDI ----
+#define BLACKONWHITE 1
+#define WHITEONBLACK 2
+#define COLORONCOLOR 3
+#define HALFTONE 4
+#define SRCCOPY ((DWORD)0x00CC0020)
+#define GDI_ERROR (0xFFFFFFFFL)
 #define WHITE_BRUSH 0
 #define LTGRAY_BRUSH 1
 #define GRAY_BRUSH 2
@@ -322,6 +328,7 @@ COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color);
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y);
 int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 HGDIOBJ WINAPI GetStockObject(int object);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
 
 // ---- Kernel (platform/win_kernel.cpp) ----
 DWORD WINAPI GetLastError(void);

@@ -125,22 +125,34 @@ TEST_F(Gdi, BadDeviceContextsFailClearly) {
   EXPECT_EQ(GetDC(nullptr), nullptr) << "no screen DC";
 
   dc = GetDC(hwnd);
-  const HBRUSH bad_brushes[] = {
-      nullptr, reinterpret_cast<HBRUSH>(&local),
-      // inside the stock brushes, but not one of them
-      reinterpret_cast<HBRUSH>(static_cast<char*>(GetStockObject(BLACK_BRUSH)) + 1)};
+  const HBRUSH bad_brushes[] = {nullptr, reinterpret_cast<HBRUSH>(&local),
+                                reinterpret_cast<HBRUSH>(hwnd)};  // a handle of another kind
   for (HBRUSH b : bad_brushes) EXPECT_EQ(FillRect(dc, &r, b), 0) << b;
   EXPECT_EQ(GetStockObject(99), nullptr);
   ReleaseDC(hwnd, dc);
 }
 
-TEST_F(Gdi, DcOutlivingItsWindowStaysSafe) {
+// As in Win32: the window's DCs die with it.
+TEST_F(Gdi, DcOutlivingItsWindowDrawsNothing) {
   HDC dc = GetDC(hwnd);
   ASSERT_NE(dc, nullptr);
   DestroyWindow(hwnd);
-  SetPixel(dc, 1, 1, kColour);  // draws nowhere visible, but must not fault
-  GetPixel(dc, 1, 1);
+  EXPECT_EQ(SetPixel(dc, 1, 1, kColour), CLR_INVALID);
+  EXPECT_EQ(GetPixel(dc, 1, 1), CLR_INVALID);
+  EXPECT_EQ(ReleaseDC(hwnd, dc), 0);
+  EXPECT_EQ(ReleaseDC(hwnd, dc), 0) << "and it is gone";
+}
+
+TEST_F(Gdi, DcHeldAcrossAResizeDrawsWithTheNewClip) {
+  HDC dc = GetDC(hwnd);
+  ASSERT_NE(dc, nullptr);
+  EXPECT_EQ(SetPixel(dc, 70, 10, kColour), CLR_INVALID);
+  SetWindowPos(hwnd, nullptr, 0, 0, 100, 20, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(SetPixel(dc, 70, 10, kColour), kColour);
+  EXPECT_EQ(SetPixel(dc, 10, 30, kColour), CLR_INVALID);
   EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
+  EXPECT_EQ(rt::lit_pixels(rt::read_client(hwnd, 100, 20), 100),
+            (std::vector<rt::Lit>{{70, 10, kColour}}));
 }
 
 TEST_F(Gdi, ExhaustedDcPoolFailsUntilOneIsReleased) {

@@ -202,7 +202,8 @@ TEST_F(Platform, ShowingAndEveryClientSizeChangeSendWmSize) {
       {kInjectRestore, 0, 0, {{WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200)}}, 300, 200},
       {kInjectMinimize, 0, 0, {{WM_SIZE, SIZE_MINIMIZED, 0}}, 0, 0},
       {kRestore, 0, 0, {{WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200)}}, 300, 200},
-      {kSetSize, 1, 65535, {{WM_SIZE, SIZE_RESTORED, MAKELPARAM(1, 65535)}}, 1, 65535},
+      // Client areas stop at 16384 pixels a side.
+      {kSetSize, 1, 65535, {{WM_SIZE, SIZE_RESTORED, MAKELPARAM(1, 16384)}}, 1, 16384},
   };
   HWND hwnd = rt::create_window(class_for(CS_HREDRAW | CS_VREDRAW));
   ASSERT_NE(hwnd, nullptr);

@@ -1,0 +1,422 @@
+// The window-system backend over SDL2: the only file of the layer that
+// includes SDL (and Xlib, for the X server's error paths).
+//
+// Supported: one top-level window per program window, for its whole life;
+// software presenting through SDL's window framebuffer (X11 shared memory),
+// never a GL renderer; keyboard and window events; SDL's message box.
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "backend.h"
+#include "windows.h"
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xlib.h>
+#endif
+
+namespace plat {
+namespace backend {
+
+namespace {
+
+struct WindowState {
+  SDL_Surface* surface = nullptr;  // the framebuffer last handed out
+  int width = 0, height = 0;
+  uint32_t generation = 0;
+  uint64_t native = 0;           // X window, for telling its DestroyNotify apart
+  std::vector<uint32_t> shadow;  // 0x00RRGGBB copy when the screen is another format
+};
+
+struct BackendState {
+  int opened = 0;  // 0 not tried, 1 open, -1 no display
+  std::string reason;
+  Uint32 wake_event = 0;
+  std::atomic<bool> wake_ready{false};
+  std::unordered_map<WindowId, WindowState> windows;
+  std::mutex injected_lock;  // tests may inject from any thread
+  std::deque<Event> injected;
+};
+BackendState g_b;
+
+const char* program_name() {
+  static char name[64] = "";
+  if (!name[0]) {
+    FILE* f = fopen("/proc/self/comm", "r");
+    if (!f || !fgets(name, sizeof name, f)) snprintf(name, sizeof name, "rainbow");
+    if (f) fclose(f);
+    name[strcspn(name, "\n")] = '\0';
+  }
+  return name;
+}
+
+// Ends the program from inside the X library's error paths, where going on
+// is impossible and its own handlers would print several lines and exit or
+// abort.  One line, exit code 1.
+[[noreturn]] void die(const char* why) {
+  fprintf(stderr, "%s: %s\n", program_name(), why);
+  fflush(nullptr);
+  _exit(1);
+}
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+int on_x_io_error(Display*) {
+  die("lost the connection to the display");
+}
+
+int on_x_error(Display* display, XErrorEvent* e) {
+  if (e->error_code == BadWindow || e->error_code == BadDrawable)
+    die("the window was destroyed by another program");
+  char text[160];
+  XGetErrorText(display, e->error_code, text, sizeof text);
+  char line[256];
+  snprintf(line, sizeof line, "the display reported an error: %s (request %u)", text,
+           static_cast<unsigned>(e->request_code));
+  die(line);
+}
+#endif
+
+bool video_init() {
+  const char* forced = getenv("SDL_VIDEODRIVER");
+  if (forced && *forced) return SDL_Init(SDL_INIT_VIDEO) == 0;
+  // SDL would fall back to its offscreen driver without a display, and the
+  // program would run on with no window: only real displays are tried.
+  for (const char* driver : {"x11", "wayland"}) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+  }
+  return false;
+}
+
+std::string no_display_reason() {
+  const char* display = getenv("DISPLAY");
+  const char* wayland = getenv("WAYLAND_DISPLAY");
+  if ((!display || !*display) && (!wayland || !*wayland)) return "no display (DISPLAY is not set)";
+  std::string why = "no display: cannot open display \"";
+  why += display && *display ? display : wayland;
+  return why + "\"";
+}
+
+SDL_Window* window(WindowId id) {
+  return id ? SDL_GetWindowFromID(id) : nullptr;
+}
+
+// Win32 virtual-key code and scan code for an SDL key; 0 when it has none.
+int virtual_key(SDL_Keycode k, int* scan) {
+  *scan = 0;
+  if (k >= 'a' && k <= 'z') return static_cast<int>(k - 'a' + 'A');
+  if (k >= '0' && k <= '9') return static_cast<int>(k);
+  if (k >= SDLK_F1 && k <= SDLK_F12) {
+    *scan = k >= SDLK_F11 ? 0x57 + (k - SDLK_F11) : 0x3B + (k - SDLK_F1);
+    return VK_F1 + (k - SDLK_F1);
+  }
+  struct Key {
+    SDL_Keycode sdl;
+    int vk, scan;
+  };
+  static const Key keys[] = {
+      {SDLK_ESCAPE, VK_ESCAPE, 0x01},  {SDLK_RETURN, VK_RETURN, 0x1C},
+      {SDLK_BACKSPACE, VK_BACK, 0x0E}, {SDLK_TAB, VK_TAB, 0x0F},
+      {SDLK_SPACE, VK_SPACE, 0x39},    {SDLK_LALT, VK_MENU, 0x38},
+      {SDLK_RALT, VK_MENU, 0x38},      {SDLK_LCTRL, VK_CONTROL, 0x1D},
+      {SDLK_RCTRL, VK_CONTROL, 0x1D},  {SDLK_LSHIFT, VK_SHIFT, 0x2A},
+      {SDLK_RSHIFT, VK_SHIFT, 0x36},   {SDLK_LEFT, VK_LEFT, 0x4B},
+      {SDLK_RIGHT, VK_RIGHT, 0x4D},    {SDLK_UP, VK_UP, 0x48},
+      {SDLK_DOWN, VK_DOWN, 0x50},      {SDLK_HOME, VK_HOME, 0x47},
+      {SDLK_END, VK_END, 0x4F},        {SDLK_PAGEUP, VK_PRIOR, 0x49},
+      {SDLK_PAGEDOWN, VK_NEXT, 0x51},  {SDLK_INSERT, VK_INSERT, 0x52},
+      {SDLK_DELETE, VK_DELETE, 0x53},  {SDLK_PAUSE, VK_PAUSE, 0x45},
+  };
+  for (const Key& key : keys)
+    if (key.sdl == k) {
+      *scan = key.scan;
+      return key.vk;
+    }
+  return 0;
+}
+
+bool key_event(SDL_Keycode sym, Uint16 mod, bool down, bool repeat, WindowId id, Event* e) {
+  int scan = 0;
+  const int vk = virtual_key(sym, &scan);
+  if (vk == 0) return false;
+  e->kind = Event::kKey;
+  e->window = id;
+  e->a = vk;
+  e->b = scan;
+  e->down = down;
+  e->repeat = repeat;
+  e->alt = (mod & KMOD_ALT) != 0;
+  return true;
+}
+
+bool window_event(const SDL_WindowEvent& w, Event* e) {
+  static const struct {
+    Uint8 sdl;
+    Event::Kind kind;
+  } kinds[] = {
+      {SDL_WINDOWEVENT_CLOSE, Event::kClose},
+      {SDL_WINDOWEVENT_MINIMIZED, Event::kMinimized},
+      {SDL_WINDOWEVENT_MAXIMIZED, Event::kMaximized},
+      {SDL_WINDOWEVENT_RESTORED, Event::kRestored},
+      {SDL_WINDOWEVENT_EXPOSED, Event::kExposed},
+      {SDL_WINDOWEVENT_SIZE_CHANGED, Event::kResized},
+      {SDL_WINDOWEVENT_FOCUS_GAINED, Event::kFocusGained},
+      {SDL_WINDOWEVENT_FOCUS_LOST, Event::kFocusLost},
+  };
+  for (const auto& k : kinds)
+    if (k.sdl == w.event) {
+      e->kind = k.kind;
+      e->window = w.windowID;
+      e->a = w.data1;
+      e->b = w.data2;
+      return true;
+    }
+  return false;
+}
+
+// A window of ours destroyed by another program (xdotool windowclose, a
+// window manager's kill): nothing can be drawn or closed any more.
+void check_lost_window(const SDL_SysWMmsg* m) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (m->subsystem != SDL_SYSWM_X11 || m->msg.x11.event.type != DestroyNotify) return;
+  const uint64_t xid = m->msg.x11.event.xdestroywindow.window;
+  for (const auto& entry : g_b.windows)
+    if (entry.second.native == xid) die("the window was destroyed by another program");
+#else
+  (void)m;
+#endif
+}
+
+bool translate(const SDL_Event& s, Event* e) {
+  switch (s.type) {
+    case SDL_WINDOWEVENT:
+      return window_event(s.window, e);
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      return key_event(s.key.keysym.sym, s.key.keysym.mod, s.type == SDL_KEYDOWN, s.key.repeat != 0,
+                       s.key.windowID, e);
+    case SDL_SYSWMEVENT:
+      check_lost_window(s.syswm.msg);
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool open(std::string* reason) {
+  if (g_b.opened == 0) {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // Ctrl+C still ends a program
+    // Without a GPU SDL's default, an OpenGL framebuffer, is a software
+    // rasteriser that takes most of the processor, and it replaces the
+    // window by a new one when the surface is first taken.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    if (video_init()) {
+      g_b.opened = 1;
+      g_b.wake_event = SDL_RegisterEvents(1);
+      g_b.wake_ready = true;
+      SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+#if defined(SDL_VIDEO_DRIVER_X11)
+      if (strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+        XSetErrorHandler(on_x_error);
+        XSetIOErrorHandler(on_x_io_error);
+      }
+#endif
+      atexit(SDL_Quit);
+    } else {
+      g_b.opened = -1;
+      const char* forced = getenv("SDL_VIDEODRIVER");
+      g_b.reason = forced && *forced ? std::string("cannot start the \"") + forced +
+                                           "\" video driver: " + SDL_GetError()
+                                     : no_display_reason();
+    }
+  }
+  if (g_b.opened < 0 && reason) *reason = g_b.reason;
+  return g_b.opened > 0;
+}
+
+WindowId create_window(const char* title, int width, int height, bool resizable,
+                       std::string* reason) {
+  if (!open(reason)) return 0;
+  Uint32 flags = SDL_WINDOW_HIDDEN;
+  if (resizable) flags |= SDL_WINDOW_RESIZABLE;
+  SDL_Window* w = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                                   height, flags);
+  if (!w) {
+    if (reason) *reason = SDL_GetError();
+    return 0;
+  }
+  const WindowId id = SDL_GetWindowID(w);
+  WindowState& state = g_b.windows[id];
+  state.native = native_id(id);
+  return id;
+}
+
+void destroy_window(WindowId id) {
+  g_b.windows.erase(id);  // before SDL's DestroyNotify arrives: not a loss
+  if (SDL_Window* w = window(id)) SDL_DestroyWindow(w);
+}
+
+void show_window(WindowId id) {
+  if (SDL_Window* w = window(id)) SDL_ShowWindow(w);
+}
+void hide_window(WindowId id) {
+  if (SDL_Window* w = window(id)) SDL_HideWindow(w);
+}
+void minimize_window(WindowId id) {
+  if (SDL_Window* w = window(id)) SDL_MinimizeWindow(w);
+}
+void maximize_window(WindowId id) {
+  if (SDL_Window* w = window(id)) SDL_MaximizeWindow(w);
+}
+void restore_window(WindowId id) {
+  if (SDL_Window* w = window(id)) SDL_RestoreWindow(w);
+}
+void set_window_size(WindowId id, int width, int height) {
+  if (SDL_Window* w = window(id)) SDL_SetWindowSize(w, width, height);
+}
+void set_window_position(WindowId id, int x, int y) {
+  if (SDL_Window* w = window(id)) SDL_SetWindowPosition(w, x, y);
+}
+
+void set_window_icon(WindowId id, const uint32_t* argb, int width, int height) {
+  SDL_Window* w = window(id);
+  if (!w || !argb) return;
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(argb), width, height,
+                                                      32, width * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (!s) return;
+  SDL_SetWindowIcon(w, s);  // SDL keeps its own copy
+  SDL_FreeSurface(s);
+}
+
+bool framebuffer(WindowId id, Framebuffer* fb) {
+  SDL_Window* w = window(id);
+  auto it = g_b.windows.find(id);
+  if (!w || it == g_b.windows.end()) return false;
+  SDL_Surface* s = SDL_GetWindowSurface(w);
+  if (!s) return false;  // not mapped yet; the next exposure presents again
+  WindowState& state = it->second;
+  if (s != state.surface || s->w != state.width || s->h != state.height) {
+    state.surface = s;
+    state.width = s->w;
+    state.height = s->h;
+    ++state.generation;
+  }
+  fb->width = s->w;
+  fb->height = s->h;
+  fb->generation = state.generation;
+  if (s->format->format == SDL_PIXELFORMAT_RGB888) {
+    fb->pixels = static_cast<uint32_t*>(s->pixels);
+    fb->pitch = s->pitch / 4;
+  } else {  // another depth: draw into a copy, converted at present()
+    state.shadow.resize(static_cast<size_t>(s->w) * static_cast<size_t>(s->h));
+    fb->pixels = state.shadow.data();
+    fb->pitch = s->w;
+  }
+  return true;
+}
+
+void present(WindowId id, const Rect* rects, int count) {
+  SDL_Window* w = window(id);
+  auto it = g_b.windows.find(id);
+  if (!w || it == g_b.windows.end() || count <= 0 || !it->second.surface) return;
+  WindowState& state = it->second;
+  SDL_Surface* s = state.surface;
+  if (s->format->format != SDL_PIXELFORMAT_RGB888 && !state.shadow.empty()) {
+    for (int i = 0; i < count; ++i) {
+      const Rect& r = rects[i];
+      const uint32_t* from = state.shadow.data() + static_cast<size_t>(r.y) * s->w + r.x;
+      uint8_t* to = static_cast<uint8_t*>(s->pixels) + static_cast<size_t>(r.y) * s->pitch +
+                    static_cast<size_t>(r.x) * s->format->BytesPerPixel;
+      SDL_ConvertPixels(r.w, r.h, SDL_PIXELFORMAT_RGB888, from, s->w * 4, s->format->format, to,
+                        s->pitch);
+    }
+  }
+  static_assert(sizeof(Rect) == sizeof(SDL_Rect), "a Rect is an SDL_Rect");
+  SDL_UpdateWindowSurfaceRects(w, reinterpret_cast<const SDL_Rect*>(rects), count);
+}
+
+bool poll_event(Event* e) {
+  {
+    std::lock_guard<std::mutex> hold(g_b.injected_lock);
+    if (!g_b.injected.empty()) {
+      *e = g_b.injected.front();
+      g_b.injected.pop_front();
+      return true;
+    }
+  }
+  if (g_b.opened <= 0) return false;
+  SDL_Event s;
+  while (SDL_PollEvent(&s)) {
+    *e = Event();
+    if (translate(s, e)) return true;
+  }
+  return false;
+}
+
+void wait_event(int ms) {
+  if (g_b.opened > 0)
+    SDL_WaitEventTimeout(nullptr, ms);
+  else
+    SDL_Delay(static_cast<Uint32>(ms));
+}
+
+void wake() {
+  if (!g_b.wake_ready.load()) return;
+  SDL_Event e = {};
+  e.type = g_b.wake_event;
+  SDL_PushEvent(&e);
+}
+
+bool message_box(const char* caption, const char* text) {
+  if (g_b.opened <= 0) return false;
+  return SDL_ShowSimpleMessageBox(0, caption, text, nullptr) == 0;
+}
+
+bool uses_renderer(WindowId id) {
+  SDL_Window* w = window(id);
+  if (!w) return false;
+  return (SDL_GetWindowFlags(w) & SDL_WINDOW_OPENGL) != 0 ||
+         SDL_GetWindowData(w, "_SDL_WindowTextureData") != nullptr;
+}
+
+uint64_t native_id(WindowId id) {
+  SDL_Window* w = window(id);
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!w || !SDL_GetWindowWMInfo(w, &info)) return 0;
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (info.subsystem == SDL_SYSWM_X11) return info.info.x11.window;
+#endif
+  return 0;
+}
+
+bool inject_key(WindowId id, const char* name, bool down, bool alt) {
+  const SDL_Keycode sym = SDL_GetKeyFromName(name);
+  Event e;
+  if (sym == SDLK_UNKNOWN || !key_event(sym, alt ? KMOD_LALT : KMOD_NONE, down, false, id, &e))
+    return false;
+  return inject(e);
+}
+
+bool inject(const Event& e) {
+  {
+    std::lock_guard<std::mutex> hold(g_b.injected_lock);
+    g_b.injected.push_back(e);
+  }
+  wake();
+  return true;
+}
+
+}  // namespace backend
+}  // namespace plat
