@@ -1,15 +1,36 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts rainbow_plain.  Without a
-# display it says so and draws the same picture into rainbow.png instead.
+# Installs what is missing, builds one of the programs and starts it with
+# build/default/bin as its working folder, where the backdrop programs find
+# their pictures.  Without a display it says so and draws the bows into
+# rainbow.png instead.
+#
+#   scripts/run.sh [plain|threaded|bitmap|photo]     default: plain
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+usage="usage: scripts/run.sh [plain|threaded|bitmap|photo]"
+if [ $# -gt 1 ]; then
+  echo "$usage" >&2
+  exit 2
+fi
+name=${1:-plain}
+case "$name" in
+  plain | threaded | bitmap | photo) ;;
+  *)
+    echo "$usage" >&2
+    exit 2
+    ;;
+esac
+program=rainbow_$name
+
 scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --parallel "$(nproc)" --target rainbow_plain rainbow_render
+cmake --build --preset default --parallel "$(nproc)" \
+  --target "$program" rainbow_render rainbow_backdrops
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  exec build/default/bin/rainbow_plain
+  cd build/default/bin
+  exec "./$program"
 fi
 echo "run: no display available; writing the picture to rainbow.png with rainbow_render instead"
 build/default/bin/rainbow_render --out rainbow.png
