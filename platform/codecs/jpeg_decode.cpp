@@ -91,15 +91,20 @@ bool decode(Session* s, const uint8_t* data, size_t size, std::vector<uint8_t>* 
   jpeg_create_decompress(cinfo);  // may fail (out of memory): after setjmp
   cinfo->progress = &s->progress;
   // A file held in memory whose end is the end of the data: running past it
-  // is a warning (premature end), which fails above.
+  // is a warning (premature end), and so a failure.
   jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(cinfo, TRUE);  // up to the first scan; nothing large allocated yet
 
   // Checked before jpeg_start_decompress, which allocates for the whole frame
   // (a progressive file's coefficients: two bytes per sample).  The frame
   // header may claim up to 65500 x 65500 over a few bytes of data.
+  // 64 bits hold the product of any two JDIMENSIONs.
   const uint64_t pixels = uint64_t(cinfo->image_width) * cinfo->image_height;
-  if (pixels == 0 || pixels > kJpegMaxPixels) {
+  if (pixels == 0) {  // libjpeg refuses these itself; kept so that nothing below sees one
+    own_message(s, "empty frame");
+    return false;
+  }
+  if (pixels > kJpegMaxPixels) {
     snprintf(s->message, JMSG_LENGTH_MAX, "picture of %u x %u pixels is larger than %llu allowed",
              cinfo->image_width, cinfo->image_height,
              static_cast<unsigned long long>(kJpegMaxPixels));
@@ -159,9 +164,9 @@ bool decode(Session* s, const uint8_t* data, size_t size, std::vector<uint8_t>* 
     const uint8_t* in = ink_row[0];
     uint8_t* px = bottom - y * stride;
     for (size_t x = 0; x < width; x++, in += 4, px += 4) {
-      px[0] = ink(in[2], in[3]);  // yellow's complement: blue
-      px[1] = ink(in[1], in[3]);
-      px[2] = ink(in[0], in[3]);
+      px[0] = ink(in[2], in[3]);  // blue from yellow
+      px[1] = ink(in[1], in[3]);  // green from magenta
+      px[2] = ink(in[0], in[3]);  // red from cyan
       px[3] = 255;
     }
   }
