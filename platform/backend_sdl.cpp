@@ -6,6 +6,7 @@
 // never a GL renderer; keyboard and window events; SDL's message box.
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <errno.h>  // program_invocation_short_name
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -15,6 +16,7 @@
 #include <deque>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "backend.h"
@@ -43,27 +45,17 @@ struct BackendState {
   Uint32 wake_event = 0;
   std::atomic<bool> wake_ready{false};
   std::unordered_map<WindowId, WindowState> windows;
-  std::mutex injected_lock;  // tests may inject from any thread
+  std::unordered_set<uint64_t> destroyed;  // native windows we destroyed ourselves
+  std::mutex injected_lock;                // tests may inject from any thread
   std::deque<Event> injected;
 };
 BackendState g_b;
-
-const char* program_name() {
-  static char name[64] = "";
-  if (!name[0]) {
-    FILE* f = fopen("/proc/self/comm", "r");
-    if (!f || !fgets(name, sizeof name, f)) snprintf(name, sizeof name, "rainbow");
-    if (f) fclose(f);
-    name[strcspn(name, "\n")] = '\0';
-  }
-  return name;
-}
 
 // Ends the program from inside the X library's error paths, where going on
 // is impossible and its own handlers would print several lines and exit or
 // abort.  One line, exit code 1.
 [[noreturn]] void die(const char* why) {
-  fprintf(stderr, "%s: %s\n", program_name(), why);
+  fprintf(stderr, "%s: %s\n", program_invocation_short_name, why);
   fflush(nullptr);
   _exit(1);
 }
@@ -74,8 +66,12 @@ int on_x_io_error(Display*) {
 }
 
 int on_x_error(Display* display, XErrorEvent* e) {
-  if (e->error_code == BadWindow || e->error_code == BadDrawable)
+  if (e->error_code == BadWindow || e->error_code == BadDrawable) {
+    // Requests still under way when we destroyed a window ourselves fail
+    // harmlessly; a window of ours that vanished otherwise cannot go on.
+    if (g_b.destroyed.count(e->resourceid)) return 0;
     die("the window was destroyed by another program");
+  }
   char text[160];
   XGetErrorText(display, e->error_code, text, sizeof text);
   char line[256];
@@ -89,8 +85,11 @@ bool video_init() {
   const char* forced = getenv("SDL_VIDEODRIVER");
   if (forced && *forced) return SDL_Init(SDL_INIT_VIDEO) == 0;
   // SDL would fall back to its offscreen driver without a display, and the
-  // program would run on with no window: only real displays are tried.
+  // program would run on with no window: only real displays are tried, and
+  // Wayland only where one is named (its library complains on stderr).
+  const char* wayland = getenv("WAYLAND_DISPLAY");
   for (const char* driver : {"x11", "wayland"}) {
+    if (driver[0] == 'w' && (!wayland || !*wayland)) continue;
     SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
     if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
   }
@@ -219,7 +218,7 @@ bool open(std::string* reason) {
     // Without a GPU SDL's default, an OpenGL framebuffer, is a software
     // rasteriser that takes most of the processor, and it replaces the
     // window by a new one when the surface is first taken.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_OVERRIDE);
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     if (video_init()) {
       g_b.opened = 1;
@@ -232,7 +231,9 @@ bool open(std::string* reason) {
         XSetIOErrorHandler(on_x_io_error);
       }
 #endif
-      atexit(SDL_Quit);
+      // No SDL_Quit at exit: it would put back Xlib's default error handler,
+      // which ends the process with exit code 1 on the late answer to a
+      // request about a window we destroyed.  The system frees the rest.
     } else {
       g_b.opened = -1;
       const char* forced = getenv("SDL_VIDEODRIVER");
@@ -263,7 +264,11 @@ WindowId create_window(const char* title, int width, int height, bool resizable,
 }
 
 void destroy_window(WindowId id) {
-  g_b.windows.erase(id);  // before SDL's DestroyNotify arrives: not a loss
+  auto it = g_b.windows.find(id);
+  if (it != g_b.windows.end()) {
+    g_b.destroyed.insert(it->second.native);
+    g_b.windows.erase(it);  // before SDL's DestroyNotify arrives: not a loss
+  }
   if (SDL_Window* w = window(id)) SDL_DestroyWindow(w);
 }
 

@@ -44,6 +44,7 @@ struct Window {
   bool has_update = false, erase = false;
   RECT update = {0, 0, 0, 0};
   uint64_t last_present_ms = 0;
+  uint64_t present_interval_ms = 16;
   uint32_t framebuffer_generation = 0;
 };
 
@@ -90,7 +91,8 @@ uint64_t now_ms();
 void handle_event(const backend::Event& e);
 
 // surface.cpp
-void present_window(Window* w, uint64_t now);
+void present_window(Window* w, uint64_t now);  // at most once a frame
+extern std::atomic<uint64_t> g_present_ns;     // time spent presenting, for the benchmarks
 
 // win_gdi.cpp
 Dc* dc_acquire(Window* w, const RECT* clip);  // null when the pool is exhausted

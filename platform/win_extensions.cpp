@@ -57,3 +57,7 @@ BOOL PlatformOpenDisplay(char* reason, size_t size) {
   if (reason && size > 0) snprintf(reason, size, "%s", why.c_str());
   return FALSE;
 }
+
+unsigned long long PlatformPresentNanoseconds(void) {
+  return g_present_ns.load(std::memory_order_relaxed);
+}

@@ -47,6 +47,9 @@ BOOL PlatformOpenDisplay(char* reason, size_t size);
 BOOL PlatformWindowUsesRenderer(HWND hwnd);
 unsigned long long PlatformNativeWindow(HWND hwnd);
 
+// Time spent showing windows' pixels on screen so far, in nanoseconds.
+unsigned long long PlatformPresentNanoseconds(void);
+
 // Live bitmaps and brushes made by the program (stock objects not counted).
 int PlatformCountGdiObjects(void);
 

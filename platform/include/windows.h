@@ -1,18 +1,53 @@
 // The Win32 subset that rainbow's programs use, for hosts without Windows.
 //
 // Names, types, constant values and call semantics are Win32's (ANSI entry
-// points only).  The implementation lives in platform/*.cpp over SDL2; no SDL
-// type appears here.  Supported:
+// points only).  The implementation lives in platform/*.cpp; everything that
+// talks to the window system is in platform/backend_sdl.cpp, and no SDL type
+// appears here.  Supported:
 //   windows and messages  RegisterClassExA CreateWindowExA DestroyWindow ShowWindow
 //                         UpdateWindow InvalidateRect GetClientRect SetWindowPos IsWindow
 //                         PeekMessageA GetMessageA TranslateMessage DispatchMessageA
 //                         SendMessageA PostMessageA PostQuitMessage DefWindowProcA
 //                         LoadIconA LoadCursorA
 //   drawing               GetDC ReleaseDC BeginPaint EndPaint SetPixel GetPixel FillRect
-//                         GetStockObject
+//                         GetStockObject DeleteObject
 //   kernel                GetLastError SetLastError OutputDebugStringA CreateThread
 //                         WaitForSingleObject CloseHandle GetModuleHandleA Sleep
 // Anything else is absent on purpose: a program that needs it fails to build.
+// A call or argument the layer leaves out fails with ERROR_NOT_SUPPORTED (50)
+// and one line on stderr naming the call.
+//
+// Where the layer differs from Win32, as a program can observe it:
+//  1. The size given to CreateWindowExA or SetWindowPos is the client size (the
+//     frame belongs to the window manager), and where a window appears is the
+//     window manager's choice unless a position is given.
+//  2. A client area is at most 16384 x 16384 pixels; a larger size is cut.
+//  3. Of the creation, showing and activation messages only WM_CREATE (lParam
+//     NULL, no CREATESTRUCT), WM_SIZE, WM_SETFOCUS and WM_KILLFOCUS are sent.
+//  4. WM_SETFOCUS arrives when the window system gives the focus: after the
+//     first paint, and twice under some window managers.
+//  5. The update region is kept as its bounding rectangle, and the background
+//     is erased only inside BeginPaint.
+//  6. An exposure invalidates the whole client area: SDL does not say which
+//     part was uncovered.
+//  7. One message queue serves the process, read by the thread that created
+//     the windows; PostQuitMessage from any thread ends that thread's loop.
+//     The window and message filters of PeekMessageA and GetMessageA are not
+//     supported (they must be NULL, 0, 0).
+//  8. SendMessageA from another thread runs the window procedure on the
+//     calling thread.
+//  9. Only the keys with a virtual-key code in backend_sdl.cpp's table produce
+//     key messages, and WM_CHAR / WM_SYSCHAR come only for keys with a fixed
+//     character (letters as capitals, digits, Escape, Return, Backspace, Tab,
+//     Space).
+// 10. F10 or a lone Alt does not enter the system menu's keyboard mode.
+// 11. Icons are PNG resources registered by the build, not .ico groups.
+// 12. A device context belongs to a window: there is no screen DC and no
+//     memory DC, and at most 64 are in use at once.
+// 13. OutputDebugStringA writes to stderr, as a debugger would show it.
+// 14. With no display a program ends at start-up with one line and exit code
+//     1 (a GUI program could never be seen or closed); a window destroyed by
+//     another program, or a display that goes away, ends it the same way.
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 

@@ -218,4 +218,47 @@ TEST_F(Gdi, WorkerDrawsSafelyWhileTheWindowThreadResizes) {
   EXPECT_GT(w.drawn.load(), 0);
 }
 
+// The worker keeps one DC for its whole life while the window thread
+// resizes, minimises and finally destroys the window under it.
+struct Holder {
+  HWND hwnd;
+  std::atomic<bool> destroyed{false};
+  std::atomic<long> after_destroy{0};  // pixels drawn once the window was gone
+  std::atomic<int> released{-1};
+};
+
+DWORD WINAPI HoldLoop(LPVOID param) {
+  auto* h = static_cast<Holder*>(param);
+  HDC dc = GetDC(h->hwnd);
+  for (int pass = 0; pass < 200; ++pass) {
+    const bool gone = h->destroyed.load();
+    for (int i = 0; i < 1000; ++i)
+      if (SetPixel(dc, i % 300, i % 200, kColour) != CLR_INVALID && gone) h->after_destroy++;
+    if (gone) break;
+    Sleep(0);
+  }
+  h->released = ReleaseDC(h->hwnd, dc);
+  return 0;
+}
+
+TEST_F(Gdi, DcHeldAcrossResizeAndDestroyStaysSafe) {
+  ShowWindow(hwnd, SW_SHOW);
+  Holder h;
+  h.hwnd = hwnd;
+  HANDLE t = CreateThread(nullptr, 0, HoldLoop, &h, 0, nullptr);
+  ASSERT_NE(t, nullptr);
+  for (int round = 0; round < 20; ++round) {
+    SetWindowPos(hwnd, nullptr, 0, 0, 40 + 13 * round, 300 - 11 * round, SWP_NOMOVE | SWP_NOZORDER);
+    if (round % 5 == 2) ShowWindow(hwnd, SW_MINIMIZE);
+    if (round % 5 == 3) ShowWindow(hwnd, SW_RESTORE);
+    rt::drain();
+  }
+  DestroyWindow(hwnd);
+  h.destroyed = true;
+  EXPECT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
+  CloseHandle(t);
+  EXPECT_EQ(h.after_destroy.load(), 0);
+  EXPECT_EQ(h.released.load(), 0);
+}
+
 }  // namespace
