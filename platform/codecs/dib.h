@@ -77,6 +77,8 @@ struct DibView {
   const uint8_t* bits = nullptr;
   size_t stride = 0;
   std::vector<uint8_t> own;  // decompressed RLE pixels, when `bits` points here
+  // A core header's colour table widened to RGBQUADs, when `palette` points here.
+  std::vector<RGBQUAD> own_palette;
 };
 
 // Describes `info` and `bits` for reading.  Checks the header as
@@ -85,7 +87,9 @@ struct DibView {
 // BI_BITFIELDS only with 16 or 32 bpp, BI_RLE8 only with 8 and BI_RLE4 only
 // with 4 (biSizeImage bytes of RLE data), `bits` not null.  `usage` must be
 // DIB_RGB_COLORS.  The colour table holds biClrUsed entries (0: 1 << bpp).
-// On failure returns false and sets *error (ERROR_INVALID_PARAMETER).
+// On failure returns false and sets *error (ERROR_INVALID_PARAMETER;
+// ERROR_NOT_ENOUGH_MEMORY when RLE pixels cannot be allocated; 0 when only
+// `bits` is null, for which StretchDIBits leaves the last error alone).
 // The caller vouches that `info` and `bits` are as large as the header says.
 bool dib_view(const BITMAPINFO* info, const void* bits, UINT usage, DibView* out, DWORD* error);
 
