@@ -40,7 +40,9 @@ SKY_MIDDLE = (140, 154, 172)
 SKY_HORIZON = (176, 184, 192)
 SKY_MIDDLE_AT = 0.30
 SKY_HORIZON_AT = 0.60
-SKY_STEP = 2  # the sky has no sharp edges: compute every other pixel, interpolate
+# The sky has no sharp edges: it is computed every SKY_STEP pixels across and
+# down (a power of two) and interpolated between.
+SKY_STEP = 4
 
 CLOUD_LIT = (212, 216, 222)
 CLOUD_SHADE = (114, 120, 134)
@@ -48,11 +50,12 @@ CLOUD_PERIOD = (280.0, 100.0)  # largest cloud shapes, pixels across and down
 CLOUD_OCTAVES = 4
 CLOUD_GAIN = 0.5
 CLOUD_COVER_TOP = -0.06  # noise threshold overhead: the rain clouds leaving
-CLOUD_COVER_LOW = 0.22   # and low down: broken cloud
+CLOUD_COVER_LOW = 0.3    # and from CLOUD_LOW_AT down, where the bows stand: clearing
+CLOUD_LOW_AT = 0.42
 CLOUD_SOFTNESS = 0.2    # noise above the threshold for a fully dense cloud
 CLOUD_LIGHT_BIAS = 0.75  # a cloud seen flat on: mostly lit
 CLOUD_LIGHT_GAIN = 2.4   # tops facing the sun are lit, undersides grey
-CLOUD_LIGHT_REACH = 5    # coarse rows above and below compared for that
+CLOUD_LIGHT_REACH = 3    # coarse rows above and below compared for that
 
 # Fine texture shared by rock, hills, grass and spray (half resolution).
 DETAIL_PERIOD = 12.0
@@ -79,8 +82,20 @@ ROCK_TOP = (124, 116, 104)
 ROCK_FOOT = (70, 70, 66)
 ROCK_WET = (46, 52, 54)
 MOSS = (70, 88, 54)  # on the ledges
+MOSS_FROM = 0.6      # ledge plus texture noise where it starts
+MOSS_THICK = 0.72    # and where it is thick
+WET_MOST = 0.8
 WET_HALF_WIDTH = 0.07
-JOINT_WIDTH = 0.05  # noise band read as a dark crack in the rock
+JOINT_WIDTH = 0.05   # noise band read as a dark crack in the rock
+JOINT_DARK = 0.35
+# Rock is coloured from tables, one per ROCK_DEPTHS steps down the face: a
+# byte holds the material (6 degrees of wetness, 2 of moss) times 32 steps of
+# light (texture), ROCK_LIGHT_LOW to ROCK_LIGHT_HIGH.
+ROCK_DEPTHS = 32
+ROCK_WETNESS = 6
+ROCK_LIGHTS = 32
+ROCK_LIGHT_LOW = 1.0 - 0.16 - 0.06 - 0.08 - JOINT_DARK
+ROCK_LIGHT_HIGH = 1.0 + 0.16 + 0.06 + 0.08
 
 # Wooded hills framing the gorge, nearer than the cliff: high ridges and,
 # in front of them, lower spurs. Each is a few rounded humps:
@@ -100,7 +115,9 @@ HAZE_DEPTH = 140.0      # pixels below a skyline where the haze is gone
 HILL_DEPTHS = 8
 HILL_DEPTH_STEP = 20.0  # pixels
 HILL_SHADES = 32
-HILL_SHADE_MIDDLE = 15.5  # index of shade 0.55 - 0.55 = 0; texture spans +-0.72 of it
+HILL_SHADE = 0.55         # forest shade (0 dark, 1 lit) where the texture is zero,
+HILL_SHADE_MIDDLE = 15.5  # at this step; the texture moves it by up to 72% of that
+HILL_DARKENING = 0.002    # shade lost per pixel down from the skyline
 
 # The waterfall, from the lip of the cliff to the pool.
 FALL_X = 0.5
@@ -121,6 +138,7 @@ POOL_DEEP = (22, 40, 44)
 POOL_SHORE = (34, 38, 34)  # wet stones along the edge
 POOL_REFLECT_FAR = 0.6     # a grazing view reflects more than a steep one
 POOL_REFLECT_NEAR = 0.3
+POOL_REFLECTS = 16         # steps between them
 RIPPLE_SHIFT = 4.0         # pixels a row of the reflection wanders
 
 # Grass bank in front.
@@ -174,13 +192,13 @@ def _weights(n, period):
 def noise_1d(rng, n, period, octaves):
     """Value noise, octaves halving in period and amplitude; about -1..1."""
     total = [0.0] * n
-    amp = norm = 1.0
-    for octave in range(octaves):
+    amp, norm = 1.0, 0.0
+    for _ in range(octaves):
         lattice = [rng.random() * 2.0 - 1.0 for _ in range(int(n / period) + 2)]
         total = [s + amp * (lattice[k] + (lattice[k + 1] - lattice[k]) * t)
                  for s, (k, t) in zip(total, _weights(n, period))]
+        norm += amp
         amp *= 0.5
-        norm += amp if octave < octaves - 1 else 0.0
         period *= 0.5
     return [s / norm for s in total]
 
@@ -212,13 +230,14 @@ class Noise2D:
             done.pop(k - 2, None)  # rows are asked for top to bottom
         return row
 
-    def row(self, y):
+    def row(self, y, x0=0, x1=None):
+        """Row y, or the part of it from column x0 to x1."""
         out = None
         for amp, lattice, wx, wy, done in self.octaves:
             k, t = wy[y]
             a, b = amp * self.scale * (1.0 - t), amp * self.scale * t
-            p = self._across(lattice, wx, done, k)
-            q = self._across(lattice, wx, done, k + 1)
+            p = self._across(lattice, wx, done, k)[x0:x1]
+            q = self._across(lattice, wx, done, k + 1)[x0:x1]
             if out is None:
                 out = [a * x + b * z for x, z in zip(p, q)]
             else:
@@ -232,6 +251,34 @@ def _double(row):
     out[0::2] = row
     out[1::2] = [(a + b) * 0.5 for a, b in zip(row, row[1:])]
     return out
+
+
+def _midpoint(a, b):
+    """Per-byte floor((a + b) / 2) of two byte strings of one length, all at once:
+    as big integers, (a & b) + (a ^ b) / 2 with no bit shifted across bytes."""
+    x, y = int.from_bytes(a, "little"), int.from_bytes(b, "little")
+    low_bits = int.from_bytes(b"\x01" * len(a), "little")
+    return ((x & y) + (((x ^ y) & ~low_bits) >> 1)).to_bytes(len(a), "little")
+
+
+def _double_bytes(row):
+    """Twice as many samples: the bytes and the midpoints between them."""
+    out = bytearray(2 * len(row) - 1)
+    out[0::2] = row
+    out[1::2] = _midpoint(row[:-1], row[1:])
+    return bytes(out)
+
+
+def _between(a, b, k, n):
+    """Byte strings a + (b - a) * k / n, for n a power of two, by halving."""
+    while k:
+        n //= 2
+        middle = _midpoint(a, b)
+        if k >= n:
+            a, k = middle, k - n
+        else:
+            b = middle
+    return a
 
 
 def _runs(mask):
@@ -300,9 +347,21 @@ class Scene:
         self.spurs = Outline(self.spur_top, spur_front)
         self.ridge_luts = self._hill_luts(RIDGE)
         self.spur_luts = self._hill_luts(SPUR)
+        # Table row of a pixel so many rows below its hill's skyline.
+        self.hill_depths = [HILL_SHADES * min(HILL_DEPTHS - 1, int(b / HILL_DEPTH_STEP))
+                            for b in range(HEIGHT)]
+        self.ridge_rows = [-int(-t // 1) for t in self.ridge_top]  # first whole row
+        self.spur_rows = [-int(-t // 1) for t in self.spur_top]
         self.bank = Outline(self.bank_top, [2 * HEIGHT] * w)
 
         self.ripple = noise_1d(rng, h, 6.0, 2)
+        # What the water shows of a colour it reflects, from the far edge to the near.
+        self.pool_luts = []
+        for i in range(POOL_REFLECTS):
+            reflect = POOL_REFLECT_FAR + (POOL_REFLECT_NEAR - POOL_REFLECT_FAR) * i / (
+                POOL_REFLECTS - 1)
+            self.pool_luts.append([bytes([int(deep + (s - deep) * reflect) for s in range(256)])
+                                   for deep in POOL_DEEP])
         # The shores start where the hills' outlines cross the water line.
         front = [min(a, b) for a, b in zip(self.ridge_top, self.spur_top)]
         middle = int(FALL_X * w)
@@ -321,11 +380,9 @@ class Scene:
         self.detail_grid = Noise2D(rng, w // 2 + 1, h // 2 + 2, DETAIL_PERIOD,
                                    DETAIL_PERIOD, DETAIL_OCTAVES, DETAIL_GAIN)
         self.grain_strip = [rng.random() * 2.0 - 1.0 for _ in range(GRAIN + w)]
-        self.detail_rows = {}  # full-width rows by y
-        self.detail_half = {}  # half-resolution rows by y / 2
+        self.detail_row = (None, None)  # the last half-resolution row, doubled across
         self.sky_grid = self._sky_grid(rng)
-        self.sky_doubled = (None, None)
-        self.clear_rows = int(min(min(self.far_top), min(self.cliff_top), min(self.ridge_top)))
+        self.sky_across = {}  # coarse rows interpolated across, by coarse row
         self.rows = []  # finished rows as (R, G, B) bytes, for the reflection
 
     def _outline_cliff(self, rng):
@@ -333,7 +390,7 @@ class Scene:
         ridge = noise_1d(rng, w, 0.12 * w, 3)
         crowns = noise_1d(rng, w, 7.0, 2)
         fringe = noise_1d(rng, w, 4.0, 2)
-        self.cliff_edge, self.cliff_top, self.rock_top = [], [], []
+        self.cliff_top, self.rock_top = [], []
         for u, r, c, f in zip(self.u, ridge, crowns, fringe):
             off = abs(u - FALL_X)
             edge = CLIFF_TOP + CLIFF_RELIEF * r
@@ -343,11 +400,11 @@ class Scene:
             notch = _smooth(FALL_HALF_FOOT, 2.5 * FALL_HALF_FOOT, off)
             edge += (1.0 - notch) * (FALL_TOP - edge)
             trees = notch * TREE_HEIGHT * (0.4 + 0.8 * (1.0 - abs(c)))
-            self.cliff_edge.append(edge * h)
             self.cliff_top.append((edge - trees) * h)
             self.rock_top.append((edge + notch * (0.003 + 0.008 * abs(f))) * h)
-        self.wet = [0.8 * (1.0 - _smooth(0.3 * WET_HALF_WIDTH, WET_HALF_WIDTH, abs(u - FALL_X)))
-                    for u in self.u]
+        self.wetness = [ROCK_LIGHTS * int((ROCK_WETNESS - 1) * (1.0 - _smooth(
+            0.3 * WET_HALF_WIDTH, WET_HALF_WIDTH, abs(u - FALL_X))) + 0.5) for u in self.u]
+        self.rock_luts = [self._rock_luts(i / (ROCK_DEPTHS - 1)) for i in range(ROCK_DEPTHS)]
         # Rock textures are made for a band of columns only; the cliff never
         # shows beyond it (the hills hide its falling-away sides).
         x0 = int((FALL_X - CLIFF_BAND) * w)
@@ -376,6 +433,8 @@ class Scene:
         self.bank_top = [(BANK_TOP + 0.014 * n - BANK_RISE * ((u - 0.5) / 0.5) ** 2
                           - TUFTS * max(0.0, t) - BLADES * abs(b)) * h
                          for u, n, t, b in zip(self.u, rise, tufts, tips)]
+        # Shade -0.5..1.5 in 121 steps of a table index, clamped to 0..1.
+        self.grass_shades = [min(1.0, max(0.0, i / 60.0 - 0.5)) for i in range(121)]
         self.blades = noise_1d(rng, w, 2.5, 2)
         patches = noise_1d(rng, w, 40.0, 2)
         # Shade steps a blade adds per row above the bottom of its reach.
@@ -385,7 +444,7 @@ class Scene:
     # -- fields ------------------------------------------------------------
 
     def _sky_grid(self, rng):
-        """Sky colours on the coarse grid: (R, G, B) lists per coarse row."""
+        """Sky colours on the coarse grid: (R, G, B) bytes per coarse row."""
         cw = WIDTH // SKY_STEP + 1
         ch = self.sky_rows // SKY_STEP + 2
         reach = CLOUD_LIGHT_REACH
@@ -397,7 +456,7 @@ class Scene:
             v = j * SKY_STEP / HEIGHT
             sky = self._sky_colour(v)
             cover = CLOUD_COVER_TOP + (CLOUD_COVER_LOW - CLOUD_COVER_TOP) * _smooth(
-                0.0, SKY_HORIZON_AT, v)
+                0.0, CLOUD_LOW_AT, v)
             here, above, below = n[j + reach], n[j], n[j + 2 * reach]
             density = [(a - cover) / CLOUD_SOFTNESS for a in here]
             density = [0.0 if d < 0.0 else 1.0 if d > 1.0 else d * d * (3.0 - 2.0 * d)
@@ -405,7 +464,7 @@ class Scene:
             light = [CLOUD_LIGHT_BIAS + CLOUD_LIGHT_GAIN * (c - b) for b, c in zip(above, below)]
             light = [0.0 if t < 0.0 else 1.0 if t > 1.0 else t for t in light]
             grid.append(tuple(
-                [int(s + (lo + (hi - lo) * t - s) * d) for d, t in zip(density, light)]
+                bytes([int(s + (lo + (hi - lo) * t - s) * d) for d, t in zip(density, light)])
                 for s, lo, hi in zip(sky, CLOUD_SHADE, CLOUD_LIT)))
         return grid
 
@@ -417,43 +476,35 @@ class Scene:
         return _mix(SKY_MIDDLE, SKY_HORIZON, _smooth(SKY_MIDDLE_AT, SKY_HORIZON_AT, v))
 
     def sky(self, y):
-        """Sky row y as (R, G, B) bytearrays; each coarse row serves SKY_STEP rows."""
-        j = y // SKY_STEP
-        if self.sky_doubled[0] != j:
-            doubled = []
-            for c in self.sky_grid[j]:
-                row = [0] * (2 * len(c) - 1)
-                row[0::2] = c
-                row[1::2] = [(a + b) >> 1 for a, b in zip(c, c[1:])]
-                doubled.append(bytes(row[:WIDTH]))
-            self.sky_doubled = (j, doubled)
-        return [bytearray(c) for c in self.sky_doubled[1]]
-    def detail(self, y):
-        """Texture row at full width, about -1..1."""
-        row = self.detail_rows.get(y)
+        """Sky row y as (R, G, B) bytearrays."""
+        j, k = divmod(y, SKY_STEP)
+        return [bytearray(_between(a, b, k, SKY_STEP))
+                for a, b in zip(self._sky_across(j), self._sky_across(j + 1))]
+
+    def _sky_across(self, j):
+        """Coarse row j, interpolated across to the full width."""
+        row = self.sky_across.get(j)
         if row is None:
-            j, odd = divmod(y, 2)
-            row = self._detail_half(j)
-            if odd:
-                row = [(p + q) * 0.5 for p, q in zip(row, self._detail_half(j + 1))]
-            row = _double(row)[:WIDTH]
-            self.detail_rows[y] = row
+            row = self.sky_across[j] = []
+            for c in self.sky_grid[j]:
+                n = 1
+                while n < SKY_STEP:
+                    c, n = _double_bytes(c), 2 * n
+                row.append(c[:WIDTH])
+            self.sky_across.pop(j - 2, None)  # rows are asked for top to bottom
         return row
+
+    def detail(self, y):
+        """Texture row at full width, about -1..1; each half-resolution row serves two."""
+        j = y // 2
+        if self.detail_row[0] != j:
+            self.detail_row = (j, _double(self.detail_grid.row(j))[:WIDTH])
+        return self.detail_row[1]
 
     def grain(self, y):
         """Per-pixel roughness of row y, -1..1."""
         start = (y * 1237) % GRAIN
         return self.grain_strip[start:start + WIDTH]
-
-    def _detail_half(self, j):
-        row = self.detail_half.get(j)
-        if row is None:
-            row = self.detail_half[j] = self.detail_grid.row(j)
-            # Rows are asked for top to bottom; older ones are not needed again.
-            self.detail_half.pop(j - 2, None)
-            self.detail_rows.pop(2 * j - 3, None)
-            self.detail_rows.pop(2 * j - 4, None)
-        return row
 
     # -- layers, back to front ----------------------------------------------
 
@@ -469,6 +520,24 @@ class Scene:
             d = detail[x0:x1]
             for c, b in zip(rgb, base):
                 c[x0:x1] = bytes([int(b + 5.0 * t) for t in d])
+
+    @staticmethod
+    def _rock_luts(depth):
+        """Colour tables of the rock at a depth (0 top, 1 foot) down the face."""
+        tables = ([], [], [])
+        step = (ROCK_LIGHT_HIGH - ROCK_LIGHT_LOW) / ROCK_LIGHTS
+        for i in range(256):
+            material, light = divmod(i, ROCK_LIGHTS)
+            light = ROCK_LIGHT_LOW + (light + 0.5) * step
+            if material < ROCK_WETNESS:
+                other, share = ROCK_WET, WET_MOST * material / (ROCK_WETNESS - 1)
+            else:
+                other, share = MOSS, 0.25 * (material - ROCK_WETNESS + 1)
+            for table, lo, hi, o in zip(tables, ROCK_FOOT, ROCK_TOP, other):
+                rock = hi + (lo - hi) * depth
+                table.append(min(255, int((rock + (o - rock) * share) * light)))
+        return [bytes(t) for t in tables]
+
     def paint_cliff(self, y, rgb):
         if y >= self.water_row:
             return
@@ -477,29 +546,37 @@ class Scene:
             return
         detail = self.detail(y)
         grain = self.grain(y)
-        joints = self.joints.row(y)
-        ledges = self.ledges.row(y)
-        drop = (WATER_LINE - CLIFF_TOP) * HEIGHT
-        edge, rock_top, r0 = self.cliff_edge, self.rock_top, self.rock_x0
+        # Rock textures only where the cliff shows in this row.
+        r0 = spans[0][0] - self.rock_x0
+        r1 = spans[-1][1] - self.rock_x0
+        joints = self.joints.row(y, r0, r1)
+        ledges = self.ledges.row(y, r0, r1)
+        r0 += self.rock_x0
+        depth = min(1.0, max(0.0, (y / HEIGHT - CLIFF_TOP) / (WATER_LINE - CLIFF_TOP)))
+        luts = self.rock_luts[int(depth * (ROCK_DEPTHS - 1) + 0.5)]
+        # Light in table steps: ledges catch it, joints are dark, the rest is rough.
+        # (A hair under ROCK_LIGHTS steps, so the brightest stays in its material.)
+        scale = (ROCK_LIGHTS - 0.001) / (ROCK_LIGHT_HIGH - ROCK_LIGHT_LOW)
+        middle = (1.0 - ROCK_LIGHT_LOW) * scale
+        rough, speck, ledge_lit = 0.16 * scale, 0.06 * scale, 0.08 * scale
+        joint_dark = JOINT_DARK * scale
+        joint_step = joint_dark / JOINT_WIDTH
+        moss_light = ROCK_WETNESS * ROCK_LIGHTS
+        moss_thick = moss_light + ROCK_LIGHTS
+        rock_top = self.rock_top
         for x0, x1 in spans:
-            xs = range(x0, x1)
-            depth = [(y - edge[x]) / drop for x in xs]
-            depth = [0.0 if d < 0.0 else 1.0 if d > 1.0 else d for d in depth]
-            wet = self.wet[x0:x1]
-            ledge = ledges[x0 - r0:x1 - r0]
-            # Ledges catch the light and grow moss, joints are dark, the rest is rough.
-            texture = [1.0 + 0.16 * d + 0.06 * r + 0.08 * g
-                       - (0.35 * (1.0 - abs(j) / JOINT_WIDTH) if -JOINT_WIDTH < j < JOINT_WIDTH
-                          else 0.0)
-                       for d, r, j, g in zip(detail[x0:x1], grain[x0:x1],
-                                             joints[x0 - r0:x1 - r0], ledge)]
-            moss = [g + 0.8 * d - 0.6 for g, d in zip(ledge, detail[x0:x1])]
-            moss = [0.0 if m < 0.0 else 0.7 * (1.0 if m > 0.25 else 4.0 * m) * (1.0 - k)
-                    for m, k in zip(moss, wet)]
-            for c, lo, hi, damp, green in zip(rgb, ROCK_FOOT, ROCK_TOP, ROCK_WET, MOSS):
-                c[x0:x1] = bytes([int((((hi + (lo - hi) * d) * (1.0 - k) + damp * k) * (1.0 - m)
-                                       + green * m) * t)
-                                  for d, k, m, t in zip(depth, wet, moss, texture)])
+            d = detail[x0:x1]
+            # Moss grows on dry ledges only.
+            index = bytes([(w if w or g + 0.8 * a < MOSS_FROM else
+                            moss_light if g + 0.8 * a < MOSS_THICK else moss_thick)
+                           + int(middle + rough * a + speck * r + ledge_lit * g
+                                 - (joint_dark - joint_step * abs(j)
+                                    if -JOINT_WIDTH < j < JOINT_WIDTH else 0.0))
+                           for w, a, r, j, g in zip(self.wetness[x0:x1], d, grain[x0:x1],
+                                                    joints[x0 - r0:x1 - r0],
+                                                    ledges[x0 - r0:x1 - r0])])
+            for c, lut in zip(rgb, luts):
+                c[x0:x1] = index.translate(lut)
             # Trees on top: lit crowns, darker where they meet the rock.
             for t0, t1 in _runs([y < r for r in rock_top[x0:x1]]):
                 t0, t1 = t0 + x0, t1 + x0
@@ -534,11 +611,10 @@ class Scene:
             return
         detail = self.detail(y)
         grain = self.grain(y)
-        deep = y - HILL_DEPTH_STEP * (HILL_DEPTHS - 1)
+        depths = self.hill_depths
+        middle, rough, speck = HILL_SHADE_MIDDLE, 0.6 * HILL_SHADE_MIDDLE, 0.12 * HILL_SHADE_MIDDLE
         for x0, x1 in spans:
-            index = bytes([(HILL_SHADES * (HILL_DEPTHS - 1) if t <= deep else
-                            HILL_SHADES * int((y - t) * (1.0 / HILL_DEPTH_STEP)))
-                           + int(HILL_SHADE_MIDDLE * (1.0 + 0.6 * d + 0.12 * g))
+            index = bytes([depths[y - t] + int(middle + rough * d + speck * g)
                            for d, g, t in zip(detail[x0:x1], grain[x0:x1], top[x0:x1])])
             for c, lut in zip(rgb, luts):
                 c[x0:x1] = index.translate(lut)
@@ -552,12 +628,13 @@ class Scene:
             depth, shade = divmod(i, HILL_SHADES)
             below = (depth + 0.5) * HILL_DEPTH_STEP
             # Forest: lit crowns and dark gaps, a little darker down the slopes.
-            s = shade / HILL_SHADE_MIDDLE - 1.0 + 0.55 - 0.002 * below
+            s = HILL_SHADE + shade / HILL_SHADE_MIDDLE - 1.0 - HILL_DARKENING * below
             s = min(1.0, max(0.0, s))
             clear = 1.0 - haze * max(0.0, 1.0 - below / HAZE_DEPTH)
             for table, lo, hi, far in zip(tables, dark, lit, HAZE):
                 table.append(int(far + (lo + (hi - lo) * s - far) * clear))
         return [bytes(t) for t in tables]
+
     def paint_pool(self, y, rgb):
         if y < self.water_row:
             return
@@ -570,12 +647,12 @@ class Scene:
         mirror = self.rows[max(0, 2 * self.water_row - 1 - y)]
         shift = int(RIPPLE_SHIFT * self.ripple[y])
         near = min(1.0, (v - WATER_LINE) / (BANK_TOP - WATER_LINE))
-        reflect = POOL_REFLECT_FAR + (POOL_REFLECT_NEAR - POOL_REFLECT_FAR) * near
+        luts = self.pool_luts[int(near * (POOL_REFLECTS - 1) + 0.5)]
         a, b = max(0, x0 + shift), min(WIDTH, x1 + shift)
         pad_left, pad_right = a - (x0 + shift), (x1 + shift) - b
-        for c, m, deep, shore in zip(rgb, mirror, POOL_DEEP, POOL_SHORE):
-            seen = [m[a]] * pad_left + list(m[a:b]) + [m[b - 1]] * pad_right
-            c[x0:x1] = bytes([int(deep + (s - deep) * reflect) for s in seen])
+        for c, m, lut, shore in zip(rgb, mirror, luts, POOL_SHORE):
+            seen = m[a:a + 1] * pad_left + m[a:b] + m[b - 1:b] * pad_right
+            c[x0:x1] = seen.translate(lut)
             c[x0:x0 + 3] = bytes([shore] * 3)
             c[x1 - 3:x1] = bytes([shore] * 3)
 
@@ -588,9 +665,7 @@ class Scene:
         grain = self.grain(y)
         top = self.bank_top
         dark = 1.0 - 0.35 * _smooth(BANK_TOP - BANK_RISE, 1.0, v)
-        # Shade -0.5..1.5 in 121 steps; the tables clamp it to 0..1 and darken the row.
-        luts = [bytes([int(lo * dark + (hi - lo) * min(1.0, max(0.0, i / 60.0 - 0.5)) * dark)
-                       for i in range(121)]) + bytes(135)
+        luts = [bytes([int((lo + (hi - lo) * s) * dark) for s in self.grass_shades]) + bytes(135)
                 for lo, hi in zip(GRASS, GRASS_LIT)]
         reach = y - BLADE_REACH
         for x0, x1 in spans:
@@ -600,6 +675,7 @@ class Scene:
                                                  self.blade_weight[x0:x1], top[x0:x1])])
             for c, lut in zip(rgb, luts):
                 c[x0:x1] = index.translate(lut)
+
     def paint_boulders(self, y, rgb):
         v = y / HEIGHT
         lx, ly, lz = BOULDER_LIGHT
@@ -633,18 +709,15 @@ class Scene:
             x0 = max(0, int((cu - half) * WIDTH))
             x1 = min(WIDTH, int((cu + half) * WIDTH) + 1)
             detail = self.detail(y)
-            r2 = [((u - cu) / ru) ** 2 + dv * dv for u in self.u[x0:x1]]
+            dv2 = dv * dv
             alpha = [opacity * (1.0 - r) * (1.0 - r) * (0.8 + 0.3 * d) if r < 1.0 else 0.0
-                     for r, d in zip(r2, detail[x0:x1])]
+                     for r, d in zip([((u - cu) / ru) ** 2 + dv2 for u in self.u[x0:x1]],
+                                     detail[x0:x1])]
             for c, m in zip(rgb, MIST):
                 c[x0:x1] = bytes([int(b + (m - b) * a) for b, a in zip(c[x0:x1], alpha)])
 
     def row(self, y):
         """Colours of row y as (R, G, B) bytes."""
-        if y < self.clear_rows and y % SKY_STEP:
-            out = self.rows[-1]  # nothing but sky yet, from the same coarse row
-            self.rows.append(out)
-            return out
         if y < self.sky_rows:
             rgb = self.sky(y)
         else:  # every pixel is painted over; this only shows if a layer leaves a gap
@@ -652,8 +725,8 @@ class Scene:
         self.paint_far(y, rgb)
         self.paint_cliff(y, rgb)
         self.paint_fall(y, rgb)
-        self.paint_hills(y, rgb, self.ridges, self.ridge_top, self.ridge_luts)
-        self.paint_hills(y, rgb, self.spurs, self.spur_top, self.spur_luts)
+        self.paint_hills(y, rgb, self.ridges, self.ridge_rows, self.ridge_luts)
+        self.paint_hills(y, rgb, self.spurs, self.spur_rows, self.spur_luts)
         self.paint_pool(y, rgb)
         self.paint_bank(y, rgb)
         self.paint_boulders(y, rgb)
