@@ -76,7 +76,7 @@ Bytes header(uint32_t size, int32_t w, int32_t h, int bpp, uint32_t compression 
 // A file with a 40-byte header, then `table`, then `pixels`.
 Bytes bmp(int32_t w, int32_t h, int bpp, uint32_t compression, const Bytes& table,
           const Bytes& pixels) {
-  return Bytes{'B', 'M'} + le(0, 8) + le(54 + (uint32_t)table.size(), 4) +
+  return Bytes{'B', 'M'} + Bytes(8, 0) + le(54 + (uint32_t)table.size(), 4) +
          header(40, w, h, bpp, compression, 0, (uint32_t)pixels.size()) + table + pixels;
 }
 
