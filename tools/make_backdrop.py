@@ -11,17 +11,20 @@ and violet do too.
 Writes wfall.bmp (24-bit BI_RGB Windows bitmap, bottom-up, what
 rainbow_bitmap reads) and wfall.ppm (P6, the same pixels, which the build
 turns into wfall.jpg for rainbow_photo with cjpeg). Standard library only, and
-deterministic (seeded noise, plain arithmetic), so every run writes the same
-bytes.
+deterministic (seeded noise; arithmetic and square roots only, which IEEE
+floating point rounds the same everywhere), so every run writes the same bytes.
 
     make_backdrop.py [--out DIR] [--time]     DIR defaults to the current folder
 
-Speed: layers are painted a row at a time with list comprehensions and slice
-assignment, each pixel only by the front-most opaque layer, and the soft
-fields (clouds, textures) are computed on a coarser grid and interpolated.
+Speed (well under a second): layers are painted a row at a time, each pixel
+only by the front-most opaque layer; the large ones work out one byte per
+pixel that colour tables turn into red, green and blue (bytes.translate); the
+soft fields (clouds, textures) are computed on a coarser grid and interpolated,
+the sky with per-byte arithmetic on whole rows held as big integers.
 """
 
 import argparse
+import math
 import os
 import random
 import struct
@@ -396,7 +399,7 @@ class Scene:
             edge = CLIFF_TOP + CLIFF_RELIEF * r
             beyond = off - CLIFF_HALF_WIDTH
             if beyond > 0:
-                edge += 0.12 * (beyond / CLIFF_SHOULDER) ** 2
+                edge += 0.12 * (beyond / CLIFF_SHOULDER) * (beyond / CLIFF_SHOULDER)
             notch = _smooth(FALL_HALF_FOOT, 2.5 * FALL_HALF_FOOT, off)
             edge += (1.0 - notch) * (FALL_TOP - edge)
             trees = notch * TREE_HEIGHT * (0.4 + 0.8 * (1.0 - abs(c)))
@@ -430,7 +433,7 @@ class Scene:
         rise = noise_1d(rng, w, 0.18 * w, 4)
         tufts = noise_1d(rng, w, 14.0, 2)
         tips = noise_1d(rng, w, 2.0, 1)
-        self.bank_top = [(BANK_TOP + 0.014 * n - BANK_RISE * ((u - 0.5) / 0.5) ** 2
+        self.bank_top = [(BANK_TOP + 0.014 * n - BANK_RISE * (2.0 * u - 1.0) * (2.0 * u - 1.0)
                           - TUFTS * max(0.0, t) - BLADES * abs(b)) * h
                          for u, n, t, b in zip(self.u, rise, tufts, tips)]
         # Shade -0.5..1.5 in 121 steps of a table index, clamped to 0..1.
@@ -683,14 +686,14 @@ class Scene:
             dv = (v - cv) / rv
             if dv * dv >= 1.0 or dv > BOULDER_SUNK + BOULDER_BLADES:
                 continue
-            half = (1.0 - dv * dv) ** 0.5 * ru
+            half = math.sqrt(1.0 - dv * dv) * ru
             x0 = max(0, int((cu - half) * WIDTH + 0.5))
             x1 = min(WIDTH, int((cu + half) * WIDTH + 0.5))
             detail = self.detail(y)
             grain = self.grain(y)
             # Lit like a sphere: the normal (du, dv, dz) against the light.
             du = [(u - cu) / ru for u in self.u[x0:x1]]
-            light = [lx * a + ly * dv + lz * (max(0.0, 1.0 - a * a - dv * dv)) ** 0.5
+            light = [lx * a + ly * dv + lz * math.sqrt(max(0.0, 1.0 - a * a - dv * dv))
                      for a in du]
             shade = [(0.25 + 0.85 * (l if l > 0.0 else 0.0)) * (1.0 + 0.15 * d + 0.08 * g)
                      for l, d, g in zip(light, detail[x0:x1], grain[x0:x1])]
@@ -705,13 +708,13 @@ class Scene:
             dv = (v - cv) / rv
             if dv * dv >= 1.0:
                 continue
-            half = (1.0 - dv * dv) ** 0.5 * ru
+            half = math.sqrt(1.0 - dv * dv) * ru
             x0 = max(0, int((cu - half) * WIDTH))
             x1 = min(WIDTH, int((cu + half) * WIDTH) + 1)
             detail = self.detail(y)
             dv2 = dv * dv
             alpha = [opacity * (1.0 - r) * (1.0 - r) * (0.8 + 0.3 * d) if r < 1.0 else 0.0
-                     for r, d in zip([((u - cu) / ru) ** 2 + dv2 for u in self.u[x0:x1]],
+                     for r, d in zip([(u - cu) * (u - cu) / (ru * ru) + dv2 for u in self.u[x0:x1]],
                                      detail[x0:x1])]
             for c, m in zip(rgb, MIST):
                 c[x0:x1] = bytes([int(b + (m - b) * a) for b, a in zip(c[x0:x1], alpha)])
