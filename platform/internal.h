@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "backend.h"
 #include "handles.h"
@@ -102,6 +103,10 @@ HDC dc_handle(const Dc* dc);
 bool brush_color(HBRUSH brush, COLORREF* color, bool* hollow);  // false: not a brush
 HBITMAP bitmap_add(std::shared_ptr<Dib> dib);                   // null: table full
 std::shared_ptr<const Dib> bitmap_from_handle(HBITMAP bitmap);  // null: not a bitmap
+
+// win_file.cpp: the whole of a regular file of at most `limit` bytes; false
+// with the Win32 error set.
+bool read_whole_file(const char* name, size_t limit, std::vector<uint8_t>* bytes);
 
 // win_picture.cpp
 void window_set_icon(Window* w, HICON icon);

@@ -3,13 +3,16 @@
 // Supported: RegisterClassExA (CS_HREDRAW, CS_VREDRAW; no class or window
 // extra bytes, no menu), CreateWindowExA for top-level windows,
 // DestroyWindow, IsWindow, ShowWindow, UpdateWindow, InvalidateRect (any
-// thread), GetClientRect, SetWindowPos (size and position).
+// thread), GetClientRect, SetWindowPos (size and position), MessageBoxA
+// (MB_OK, no owner).
+#include <stdio.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "internal.h"
+#include "rainbow_platform.h"
 
 namespace plat {
 
@@ -341,4 +344,41 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
     if (!w->minimized) window_resize(w, cx, cy);
   }
   return TRUE;
+}
+
+namespace {
+
+struct MessageBoxSink {
+  std::mutex lock;
+  PlatformMessageBoxSink sink = nullptr;
+  void* context = nullptr;
+};
+MessageBoxSink g_box;
+
+}  // namespace
+
+// Blocks until the box is dismissed, as Win32 does.  With no display it
+// writes caption and text to stderr and answers at once.
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (owner || (type & 0xF) != MB_OK) {
+    unsupported("MessageBoxA", "only an OK box without an owner is supported");
+    return 0;
+  }
+  const char* t = text ? text : "";
+  const char* c = caption ? caption : "Error";
+  {
+    std::lock_guard<std::mutex> hold(g_box.lock);
+    if (g_box.sink) {
+      g_box.sink(c, t, g_box.context);
+      return IDOK;
+    }
+  }
+  if (!display_ready() || !backend::message_box(c, t)) fprintf(stderr, "%s: %s\n", c, t);
+  return IDOK;
+}
+
+void PlatformSetMessageBoxSink(PlatformMessageBoxSink sink, void* context) {
+  std::lock_guard<std::mutex> hold(g_box.lock);
+  g_box.sink = sink;
+  g_box.context = context;
 }

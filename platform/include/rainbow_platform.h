@@ -19,6 +19,11 @@ BOOL PlatformReadClient(HWND hwnd, COLORREF* pixels, int width, int height);
 typedef void (*PlatformDebugSink)(const char* line, void* context);
 void PlatformSetDebugSink(PlatformDebugSink sink, void* context);
 
+// Receives every MessageBoxA (caption and text) instead of the screen
+// while set, and answers IDOK; NULL restores the screen.
+typedef void (*PlatformMessageBoxSink)(const char* caption, const char* text, void* context);
+void PlatformSetMessageBoxSink(PlatformMessageBoxSink sink, void* context);
+
 // Feeds the window system's own events through the same translation as real
 // ones: a key by its SDL name ("Escape", "F4", "A", "Left Alt") going down or
 // up with Alt held or not, and window events.

@@ -51,6 +51,7 @@
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -82,6 +83,17 @@ typedef char* LPSTR;
 typedef const char* LPCSTR;
 typedef DWORD* LPDWORD;
 typedef void* HANDLE;
+typedef HANDLE HGLOBAL;
+typedef HANDLE HLOCAL;
+typedef short SHORT;
+typedef unsigned short USHORT;
+typedef uint32_t ULONG;
+typedef LONG HRESULT;
+typedef int64_t LONGLONG;
+typedef uint64_t ULONGLONG;
+typedef intptr_t LONG_PTR;
+typedef void VOID;
+typedef wchar_t WCHAR;
 typedef HANDLE HGDIOBJ;
 
 #define DECLARE_HANDLE(name) \
@@ -94,10 +106,12 @@ DECLARE_HANDLE(HICON);
 DECLARE_HANDLE(HBRUSH);
 DECLARE_HANDLE(HMENU);
 DECLARE_HANDLE(HBITMAP);
+DECLARE_HANDLE(HPALETTE);
 typedef HICON HCURSOR;
 typedef HINSTANCE HMODULE;
 
 #define WINAPI
+#define WINAPIV
 #define CALLBACK
 #define APIENTRY
 #define TRUE 1
@@ -303,7 +317,7 @@ typedef struct tagBITMAPINFO {
 #define COLORONCOLOR 3
 #define HALFTONE 4
 #define SRCCOPY ((DWORD)0x00CC0020)
-#define GDI_ERROR (0xFFFFFFFFL)
+#define GDI_ERROR ((LONG)0xFFFFFFFF)  // LONG is 32 bits, as on Windows
 #define WHITE_BRUSH 0
 #define LTGRAY_BRUSH 1
 #define GRAY_BRUSH 2
@@ -319,17 +333,83 @@ typedef struct tagBITMAPINFO {
 #define CREATE_SUSPENDED 0x00000004
 
 #define ERROR_SUCCESS 0L
+#define NO_ERROR 0L
+#define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_TOO_MANY_OPEN_FILES 4L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
-#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_OUTOFMEMORY 14L
+#define ERROR_READ_FAULT 30L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_HANDLE_EOF 38L
 #define ERROR_NOT_SUPPORTED 50L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_DISCARDED 157L
+#define ERROR_NOT_LOCKED 158L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_NOACCESS 998L
+#define ERROR_FILE_INVALID 1006L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+
+// ---- Text, files and memory ----
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+#define LANG_NEUTRAL 0x00
+#define SUBLANG_DEFAULT 0x01
+#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
+#define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
+
+#define GENERIC_READ 0x80000000L
+#define FILE_SHARE_READ 0x00000001
+#define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+
+#define GMEM_FIXED 0x0000
+#define GMEM_MOVEABLE 0x0002
+#define GMEM_ZEROINIT 0x0040
+#define GMEM_SHARE 0x2000
+#define GMEM_DDESHARE 0x2000
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
+
+// Win64 keeps GDI and USER handles to 32 significant bits, so they may be
+// stored in 32-bit fields and sign-extended back.
+#define HandleToULong(h) ((ULONG)(ULONG_PTR)(h))
+#define HandleToLong(h) ((LONG)(LONG_PTR)(h))
+#define LongToHandle(h) ((HANDLE)(LONG_PTR)(h))
+#define ULongToHandle(h) ((HANDLE)(ULONG_PTR)(h))
+
+// ---- Message boxes ----
+#define MB_OK 0x00000000L
+#define MB_ICONERROR 0x00000010L
+#define MB_ICONWARNING 0x00000030L
+#define MB_ICONINFORMATION 0x00000040L
+#define IDOK 1
+
+// ---- Loading pictures ----
+#define IMAGE_BITMAP 0
+#define IMAGE_ICON 1
+#define IMAGE_CURSOR 2
+#define LR_DEFAULTCOLOR 0x00000000
+#define LR_LOADFROMFILE 0x00000010
+#define LR_CREATEDIBSECTION 0x00002000
 
 // ---- Windows and messages (platform/win_window.cpp) ----
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc);
@@ -364,6 +444,35 @@ COLORREF WINAPI GetPixel(HDC hdc, int x, int y);
 int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 HGDIOBJ WINAPI GetStockObject(int object);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
+
+// ---- Bitmaps (platform/win_bitmap.cpp) ----
+HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
+int WINAPI GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits,
+                     LPBITMAPINFO info, UINT usage);
+int WINAPI SetStretchBltMode(HDC hdc, int mode);
+int WINAPI StretchDIBits(HDC hdc, int x_dest, int y_dest, int dest_width, int dest_height,
+                         int x_src, int y_src, int src_width, int src_height, const VOID* bits,
+                         const BITMAPINFO* info, UINT usage, DWORD rop);
+
+// ---- Text (platform/win_text.cpp) ----
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD message, DWORD language,
+                            LPSTR buffer, DWORD size, va_list* arguments);
+HLOCAL WINAPI LocalAlloc(UINT flags, size_t bytes);
+HLOCAL WINAPI LocalFree(HLOCAL block);
+int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...);
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// ---- Files and global memory (platform/win_file.cpp) ----
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE template_file);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD size_high);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD bytes_read,
+                     LPOVERLAPPED overlapped);
+HGLOBAL WINAPI GlobalAlloc(UINT flags, size_t bytes);
+LPVOID WINAPI GlobalLock(HGLOBAL block);
+BOOL WINAPI GlobalUnlock(HGLOBAL block);
+HGLOBAL WINAPI GlobalFree(HGLOBAL block);
+size_t WINAPI GlobalSize(HGLOBAL block);
 
 // ---- Kernel (platform/win_kernel.cpp) ----
 DWORD WINAPI GetLastError(void);
