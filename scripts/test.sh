@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: unit tests, the
-# end-to-end tests under Xvfb, the unit tests again under ASan+UBSan, the
-# thread stress test under TSan (labelled tsan), the fuzzer for a minute, the format check,
-# and both Windows cross-builds.
+# end-to-end tests under Xvfb, the unit and end-to-end tests again under
+# ASan+UBSan, the thread stress tests and the threaded program's end-to-end
+# test under TSan, the fuzzers for a bounded time, the format check, and both
+# Windows cross-builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,10 +47,14 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan --parallel "$jobs"
 run_ctest --preset asan -LE e2e -j "$jobs"
 
-step "thread stress test under TSan"
+step "end-to-end tests under ASan and UBSan"
+run_ctest --preset asan -L e2e
+
+step "thread stress tests under TSan"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --parallel "$jobs"
 run_ctest --preset tsan -L tsan
+run_ctest --preset tsan -R '^threaded_e2e$'
 
 if [ -x .ci/fuzz.sh ] || [ -f .ci/fuzz.sh ]; then
   step "fuzzing the picture readers"
