@@ -185,6 +185,23 @@ TEST(Optics, DeviationsStayInTheirRanges) {
     }
 }
 
+// The intensities come from square roots; they must agree with the Fresnel
+// equations in their trigonometric form everywhere in the drop.
+TEST(Optics, IntensitiesAgreeWithTheTrigonometricForm) {
+  for (int k = 0; k < 6; ++k)
+    for (int j = 1; j < 1000; ++j) {
+      const double b = j / 1000.0, n = 1.33 + 0.01 * k;
+      const double i = asin(b), r = asin(b / n);
+      const double rs = pow(sin(i - r) / sin(i + r), 2), rp = pow(tan(i - r) / tan(i + r), 2);
+      const double i1 = 0.5 * (rs * pow(1 - rs, 2) + rp * pow(1 - rp, 2));
+      const double i2 = 0.5 * (rs * rs * pow(1 - rs, 2) + rp * rp * pow(1 - rp, 2));
+      rainbow_ray ray;
+      rainbow_optics(b, k, &ray);
+      ASSERT_NEAR(ray.i1, i1, 1e-12 * i1) << "b " << b << " colour " << k;
+      ASSERT_NEAR(ray.i2, i2, 1e-12 * i2 + 1e-300) << "b " << b << " colour " << k;
+    }
+}
+
 TEST(Optics, CentreRayHasNoIntensity) {
   rainbow_ray ray;
   rainbow_optics(0.0, 0, &ray);
