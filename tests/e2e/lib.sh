@@ -70,7 +70,9 @@ ensure_display() {
 
 # Starts a program in $2 (a folder) with its output in $work/program.log.
 start_program() {
-  (cd "$2" && exec "$1") >"$work/program.log" 2>&1 &
+  local prog
+  prog=$(realpath "$1")
+  (cd "$2" && exec "$prog") >"$work/program.log" 2>&1 &
   program_pid=$!
 }
 
