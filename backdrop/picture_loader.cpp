@@ -32,8 +32,13 @@ int GetImage(void* block, unsigned size, t_EIMAGE* image) {
                           : frame_size_at(bytes, size, 0);
   GlobalUnlock(block);
 
-  if (CreateStreamOnHGlobal(block, TRUE, &pIStream) != 0) return 0;
+  // The previous file's stream and picture (with its bitmap) are replaced:
+  // released here, or nothing would ever release them.
+  if (pIStream != NULL) pIStream->Release();
+  pIStream = NULL;
+  if (pPict != NULL) pPict->Release();
   pPict = NULL;
+  if (CreateStreamOnHGlobal(block, TRUE, &pIStream) != 0) return 0;
   OleLoadPicture(pIStream, static_cast<LONG>(size), FALSE, IID_IPicture,
                  reinterpret_cast<LPVOID*>(&pPict));
   if (pPict == NULL) return 0;
