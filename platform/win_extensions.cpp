@@ -6,12 +6,18 @@ using namespace plat;
 
 BOOL PlatformReadClient(HWND hwnd, COLORREF* pixels, int width, int height) {
   Window* w = window_from_handle(hwnd);
-  if (!w || !pixels) return FALSE;
-  if (w->surface.width() != width || w->surface.height() != height) return FALSE;
-  for (int y = 0; y < height; ++y)
+  if (!w || w->surface.height() != height) return FALSE;
+  return PlatformReadClientRows(hwnd, 0, height, pixels, width);
+}
+
+BOOL PlatformReadClientRows(HWND hwnd, int first, int count, COLORREF* pixels, int width) {
+  Window* w = window_from_handle(hwnd);
+  if (!w || !pixels || first < 0 || count < 0) return FALSE;
+  if (w->surface.width() != width || count > w->surface.height() - first) return FALSE;
+  for (int y = 0; y < count; ++y)
     for (int x = 0; x < width; ++x)
       pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
-          colorref_from_rgb(w->surface.get(x, y));
+          colorref_from_rgb(w->surface.get(x, first + y));
   return TRUE;
 }
 

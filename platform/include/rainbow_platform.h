@@ -14,6 +14,11 @@ extern "C" {
 // is exactly width x height.
 BOOL PlatformReadClient(HWND hwnd, COLORREF* pixels, int width, int height);
 
+// Copies `count` client rows from row `first` down into `pixels`, which
+// holds count * width values, so a large client can be read a strip at a
+// time.  FALSE unless the client is exactly `width` wide and holds the rows.
+BOOL PlatformReadClientRows(HWND hwnd, int first, int count, COLORREF* pixels, int width);
+
 // Receives every OutputDebugStringA line (instead of stderr) while set; NULL
 // restores stderr.
 typedef void (*PlatformDebugSink)(const char* line, void* context);

@@ -1,9 +1,13 @@
 // rainbow_render as a user runs it: bad arguments give the usage and exit 2,
-// an unwritable output exits 1 with a message, a good run writes a PNG of
-// the asked size whose pixels are the pinned picture.
+// an unwritable output exits 1 with a message and leaves no partial file, a
+// good run writes a PNG of the asked size whose pixels are the pinned
+// picture, within one window's memory; progress shows on a terminal only.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -24,6 +28,20 @@ struct Outcome {
   std::string out, err;
 };
 
+// How the child is started, beyond its arguments.
+struct Launch {
+  std::string stdout_path;   // instead of the captured file ("-": closed)
+  rlim_t address_space = 0;  // bytes; 0: no limit (ulimit -v)
+  rlim_t file_size = 0;      // bytes; 0: no limit (ulimit -f)
+};
+
+// A sanitizer's shadow memory needs more address space than any limit allows.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+const bool kSanitized = true;
+#else
+const bool kSanitized = false;
+#endif
+
 std::string slurp(const std::string& path) {
   std::ifstream f(path);
   std::stringstream s;
@@ -43,22 +61,41 @@ class RenderCli : public testing::Test {
     ASSERT_EQ(system(cmd.c_str()), 0);
   }
 
-  // Runs the tool in the scratch directory with `args`.
-  Outcome run(const std::vector<std::string>& args) {
-    const std::string out = dir + "/.stdout", err = dir + "/.stderr";
-    Outcome r;
+  // Starts the tool in the scratch directory with `args`; stderr goes to
+  // `err_fd` (-1: the captured file).
+  pid_t start(const std::vector<std::string>& args, const Launch& launch = {}, int err_fd = -1) {
+    const std::string out = launch.stdout_path.empty() ? dir + "/.stdout" : launch.stdout_path;
+    const std::string err = dir + "/.stderr";
     const pid_t pid = fork();
     if (pid == 0) {
       if (chdir(dir.c_str()) != 0) _exit(126);
-      const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
+      const int e = err_fd >= 0 ? err_fd : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (e < 0 || dup2(e, 2) < 0) _exit(126);
+      if (out == "-") {
+        close(1);
+      } else {
+        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (o < 0 || dup2(o, 1) < 0) _exit(126);
+      }
+      const rlimit as = {launch.address_space, launch.address_space};
+      const rlimit fsize = {launch.file_size, launch.file_size};
+      if (launch.address_space && setrlimit(RLIMIT_AS, &as) != 0) _exit(126);
+      if (launch.file_size && setrlimit(RLIMIT_FSIZE, &fsize) != 0) _exit(126);
+      signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG instead
       std::vector<char*> argv = {const_cast<char*>(RAINBOW_RENDER)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
       execv(RAINBOW_RENDER, argv.data());
       _exit(127);
     }
+    return pid;
+  }
+
+  // Runs the tool to its end.
+  Outcome run(const std::vector<std::string>& args, const Launch& launch = {}) {
+    const std::string out = dir + "/.stdout", err = dir + "/.stderr";
+    Outcome r;
+    const pid_t pid = start(args, launch);
     int status = 0;
     if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
       r.exit_code = WEXITSTATUS(status);
@@ -78,11 +115,15 @@ class RenderCli : public testing::Test {
   std::string dir;
 };
 
-// Decodes a PNG into COLORREF pixels; false when it is not one.
-bool read_png(const std::string& path, int* w, int* h, std::vector<COLORREF>* px) {
+// Decodes a PNG (a file, or the bytes themselves when `path` is empty) into
+// COLORREF pixels; false when it is not one.
+bool read_png(const std::string& path, int* w, int* h, std::vector<COLORREF>* px,
+              const std::string& bytes = "") {
   png_image image = {};
   image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  if (path.empty() ? !png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())
+                   : !png_image_begin_read_from_file(&image, path.c_str()))
+    return false;
   image.format = PNG_FORMAT_RGB;
   std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return false;
@@ -111,6 +152,9 @@ TEST_F(RenderCli, BadArgumentsGiveTheUsage) {
       {"--out", ""},
       {"--bogus"},
       {"--size", "8x8", "--steps", "1", "extra"},
+      {"--size", "8x8", "--size", "9x9"},  // which one was meant?
+      {"--steps", "1", "--out", "a.png", "--steps", "1"},
+      {"--out", "a.png", "--out", "a.png"},
   };
   for (const std::vector<std::string>& args : cases) {
     std::string line;
@@ -155,6 +199,7 @@ TEST_F(RenderCli, GoodRunsWriteAPictureOfTheAskedSize) {
     SCOPED_TRACE(c.file);
     const Outcome r = run(c.args);
     ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "") << "a report of progress on a file";
     int w = 0, h = 0;
     std::vector<COLORREF> px;
     ASSERT_TRUE(read_png(dir + "/" + c.file, &w, &h, &px));
@@ -164,6 +209,129 @@ TEST_F(RenderCli, GoodRunsWriteAPictureOfTheAskedSize) {
       EXPECT_EQ(rt::fnv1a(px), c.hash) << "the pinned picture";
     }
   }
+}
+
+TEST_F(RenderCli, HelpAndStandardOutput) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--help"}, std::vector<std::string>{"--size", "8x8", "--help"}}) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out.rfind("usage: rainbow_render", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("--out FILE"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+  }
+  // "-" puts the picture itself on stdout, and nothing else there.
+  const Outcome r =
+      run({"--size", std::to_string(rt::kGoldenWidth) + "x" + std::to_string(rt::kGoldenHeight),
+           "--steps", std::to_string(rt::kGoldenSteps), "--out", "-"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  int w = 0, h = 0;
+  std::vector<COLORREF> px;
+  ASSERT_TRUE(read_png("", &w, &h, &px, r.out));
+  EXPECT_EQ(rt::fnv1a(px), rt::kGoldenHash);
+  EXPECT_EQ(files(), 0);
+}
+
+TEST_F(RenderCli, FailedWritesAreErrorsAndLeaveNoPartialPicture) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    Launch launch;
+    std::string message;
+    bool picture_written;  // only the report failed
+  };
+  const Case cases[] = {
+      {"a full device",
+       {"--size", "64x64", "--out", "/dev/full"},
+       {},
+       "cannot write /dev/full: No space left on device",
+       false},
+      {"a file larger than allowed",
+       {"--size", "640x480", "--out", "keep.png"},
+       {"", 0, 4096},
+       "cannot write keep.png: File too large",
+       false},
+      {"stdout on a full device",
+       {"--size", "8x8", "--out", "keep.png"},
+       {"/dev/full"},
+       "cannot write to standard output: No space left on device",
+       true},
+      {"stdout closed",
+       {"--size", "8x8", "--out", "keep.png"},
+       {"-"},
+       "cannot write to standard output",
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(dir + "/keep.png") << "the earlier picture";
+    const Outcome r = run(c.args, c.launch);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("rainbow_render: " + c.message), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(dir + "/keep.png") == "the earlier picture", !c.picture_written);
+    unlink((dir + "/keep.png").c_str());
+    EXPECT_EQ(files(), 0) << "a temporary file left behind";
+  }
+}
+
+TEST_F(RenderCli, LargestPictureNeedsLittleBeyondTheWindow) {
+  if (kSanitized) GTEST_SKIP() << "address space limits do not work under a sanitizer";
+  // The least address space a tiny picture needs: the window's fixed
+  // reservation plus the program.
+  rlim_t low = 512u << 20, high = 8ull << 30;
+  while (high - low > (16u << 20)) {
+    const rlim_t mid = low + (high - low) / 2;
+    (run({"--size", "8x8", "--steps", "0"}, {"", mid}).exit_code == 0 ? high : low) = mid;
+  }
+  // A further 64 MiB holds the largest picture's rows one at a time, where
+  // whole copies of its pixels would take 448 MiB at 8192 x 8192.
+  const Outcome fits = run({"--size", "8192x8192", "--steps", "0"}, {"", high + (64u << 20)});
+  EXPECT_EQ(fits.exit_code, 0) << fits.err;
+  int w = 0, h = 0;
+  std::vector<COLORREF> px;
+  EXPECT_TRUE(read_png(dir + "/rainbow.png", &w, &h, &px) && w == 8192 && h == 8192);
+  unlink((dir + "/rainbow.png").c_str());
+  // Without room for the window: a reason, not an abort, and no file.
+  const Outcome short_of =
+      run({"--size", "16384x16384", "--steps", "0"}, {"", high - (256u << 20)});
+  EXPECT_EQ(short_of.exit_code, 1);
+  EXPECT_NE(short_of.err.find("not enough memory for a 16384x16384 picture"), std::string::npos)
+      << short_of.err;
+  EXPECT_EQ(files(), 0);
+}
+
+TEST_F(RenderCli, ProgressShowsOnATerminalOnly) {
+  // Two endless renders, the one on a file started first: once the one on a
+  // terminal reports, both have drawn for over a second.
+  const std::vector<std::string> endless = {"--steps", "1000000000000"};
+  const int file_err = open((dir + "/.stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const pid_t on_file = start(endless, {"/dev/null"}, file_err);
+  close(file_err);
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
+  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+  const pid_t on_terminal = start(endless, {"/dev/null"}, terminal);
+  close(terminal);
+  std::string shown;
+  pollfd p = {master, POLLIN, 0};
+  char buf[256];
+  while (shown.find('%') == std::string::npos && poll(&p, 1, 20000) == 1) {
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n <= 0) break;
+    shown.append(buf, static_cast<size_t>(n));
+  }
+  for (pid_t pid : {on_file, on_terminal}) {
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+  }
+  close(master);
+  EXPECT_NE(shown.find("rainbow_render: "), std::string::npos) << shown;
+  EXPECT_EQ(slurp(dir + "/.stderr"), "");
+  unlink((dir + "/.stderr").c_str());
+  EXPECT_EQ(files(), 0) << "an interrupted render leaves its temporary file";
 }
 
 }  // namespace
