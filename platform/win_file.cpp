@@ -189,7 +189,7 @@ DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD size_high) {
   auto file = std::dynamic_pointer_cast<File>(kernel_object(handle));
   struct stat st;
   if (!file || fstat(file->fd, &st) != 0) {
-    if (file) fail(ERROR_INVALID_FUNCTION);
+    fail(file ? ERROR_INVALID_FUNCTION : ERROR_INVALID_HANDLE);  // a thread is no file
     return INVALID_FILE_SIZE;
   }
   const uint64_t size = static_cast<uint64_t>(st.st_size);
@@ -206,7 +206,10 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD bytes, LPDWORD bytes_re
     return FALSE;
   }
   auto file = std::dynamic_pointer_cast<File>(kernel_object(handle));
-  if (!file) return FALSE;
+  if (!file) {
+    fail(ERROR_INVALID_HANDLE);  // also a live handle of a thread
+    return FALSE;
+  }
   if (!buffer && bytes > 0) {
     fail(ERROR_NOACCESS);
     return FALSE;

@@ -93,8 +93,9 @@ const char* convert(const char* f, va_list* args, std::string* out) {
     while (*f >= '0' && *f <= '9') spec += *f++;
   }
   bool wide64 = false;
+  char size = 0;  // 'h' or 'l': for c and s, a narrow or a wide character
   if (*f == 'h' || *f == 'l') {
-    ++f;
+    size = *f++;
   } else if (strncmp(f, "I64", 3) == 0) {
     wide64 = true;
     f += 3;
@@ -123,7 +124,17 @@ const char* convert(const char* f, va_list* args, std::string* out) {
       break;
     case 's':
     case 'S': {
-      const char* s = va_arg(*args, const char*);
+      // Wide for S (wsprintfA's opposite) and ls, narrow for s and hs; a wide
+      // character outside ASCII becomes '?', as no code page maps it here.
+      const bool wide = type == 'S' ? size != 'h' : size == 'l';
+      std::string narrow;
+      const char* s = nullptr;
+      if (!wide) {
+        s = va_arg(*args, const char*);
+      } else if (const WCHAR* w = va_arg(*args, const WCHAR*)) {
+        for (; *w; ++w) narrow += *w > 0 && *w < 0x80 ? static_cast<char>(*w) : '?';
+        s = narrow.c_str();
+      }
       snprintf(buf, sizeof buf, (spec + "s").c_str(), s ? s : "(null)");
       break;
     }
