@@ -138,27 +138,6 @@ TEST_F(Loader, MakeImageKeepsOneBitmap) {
   EXPECT_EQ(events, std::vector<std::string>{"box CreateFile: CreateFile: " + kNoFile});
 }
 
-TEST_F(Loader, FileThatCannotBeOpenedIsShownInABox) {
-  fs::create_directories(dir / "folder");
-  const struct {
-    std::string name, text;
-  } cases[] = {
-      {(dir / "missing.jpg").string(), kNoFile},
-      {(dir / "nodir" / "x.jpg").string(), "The system cannot find the path specified.\r"},
-      {(dir / "folder").string(), "Access is denied.\r"},
-  };
-  for (const auto& c : cases) {
-    events.clear();
-    t_EIMAGE image;
-    memset(&image, 0xAB, sizeof image);
-    std::string name = c.name;
-    EXPECT_EQ(GetImagef(&name[0], &image), 0);
-    EXPECT_EQ(events, std::vector<std::string>{"box CreateFile: CreateFile: " + c.text});
-    EXPECT_TRUE(image.handle == 0 && image.frame_size == 0 && image.orientation == 0 &&
-                image.kind == 0);
-  }
-}
-
 // The photo program's own creation: the box comes while the window is being
 // created, so before it is shown, and the line follows it.
 TEST_F(Loader, PhotoWindowComesAfterTheBox) {
