@@ -28,8 +28,10 @@ struct SystemText {
 // Windows' texts, each ending in "\r\n" as FormatMessageA returns them.
 const SystemText kTexts[] = {
     {ERROR_SUCCESS, "The operation completed successfully.\r\n"},
+    {ERROR_INVALID_FUNCTION, "Incorrect function.\r\n"},
     {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
     {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified.\r\n"},
+    {ERROR_TOO_MANY_OPEN_FILES, "The system cannot open the file.\r\n"},
     {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
     {ERROR_INVALID_HANDLE, "The handle is invalid.\r\n"},
     {ERROR_NOT_ENOUGH_MEMORY,
@@ -37,6 +39,7 @@ const SystemText kTexts[] = {
     {ERROR_INVALID_DATA, "The data is invalid.\r\n"},
     {ERROR_OUTOFMEMORY,
      "Not enough memory resources are available to complete this operation.\r\n"},
+    {ERROR_READ_FAULT, "The system cannot read from the specified device.\r\n"},
     {ERROR_SHARING_VIOLATION,
      "The process cannot access the file because it is being used by another process.\r\n"},
     {ERROR_HANDLE_EOF, "Reached the end of the file.\r\n"},
