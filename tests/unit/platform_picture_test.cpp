@@ -288,6 +288,16 @@ TEST_F(Pictures, SystemTextsAndWsprintf) {
       EXPECT_EQ(LocalFree(text), text) << "freed twice";
     }
   }
+  // Every error the layer sets has its text.
+  for (DWORD code : {1,   4,   6,   14,  30,   32,   38,   50,   122,  123,
+                     158, 206, 317, 998, 1400, 1407, 1410, 1812, 1813, 1814}) {
+    LPSTR text = nullptr;
+    FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+        nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    EXPECT_TRUE(text && strlen(text) > 10 && strcmp(text + strlen(text) - 2, "\r\n") == 0) << code;
+    LocalFree(text);
+  }
   int on_stack = 0;
   EXPECT_EQ(LocalFree(&on_stack), &on_stack) << "not a local block: refused, not freed";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
