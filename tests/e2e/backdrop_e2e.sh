@@ -55,6 +55,12 @@ shows_black() {
     [ "$(differing "$1" "$work/black.ppm" 0)" -gt 100 ]
 }
 
+# SDL's box: xdotool cannot read its title, xwininfo can.  Sets $box.
+box_shown() {
+  box=$(xwininfo -root -tree | awk '/ "CreateFile": / { print $1 }')
+  [ -n "$box" ]
+}
+
 escape_ends() {
   xdotool windowfocus "$window" 2>/dev/null
   xdotool key Escape
@@ -71,8 +77,7 @@ echo "ok: with $picture"
 
 start_program "$prog" "$work/without"
 if [ "$picture" = wfall.jpg ]; then
-  within 100 eval 'box=$(xwininfo -root -tree | awk '\''/ "CreateFile": / { print $1 }'\''); [ -n "$box" ]' ||
-    fail "no box captioned CreateFile"
+  within 100 box_shown || fail "no box captioned CreateFile"
   xdotool search --onlyvisible --name "^$title\$" >/dev/null && fail "the window is shown before the box"
   grep -q LoadImage "$work/program.log" && fail "a LoadImage line before the box"
   xdotool key --window "$box" Return
