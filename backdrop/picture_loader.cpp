@@ -32,13 +32,11 @@ int GetImage(void* block, unsigned size, t_EIMAGE* image) {
                           : frame_size_at(bytes, size, 0);
   GlobalUnlock(block);
 
-  // The previous file's stream and picture (with its bitmap) are replaced:
-  // released here, or nothing would ever release them.
-  if (pIStream != NULL) pIStream->Release();
-  pIStream = NULL;
-  if (pPict != NULL) pPict->Release();
-  pPict = NULL;
+  // The stream and the picture stay for the life of the process: the
+  // picture owns the bitmap in use, and the stream's block is freed by
+  // GetImagef, so releasing the stream later would free it twice.
   if (CreateStreamOnHGlobal(block, TRUE, &pIStream) != 0) return 0;
+  pPict = NULL;
   OleLoadPicture(pIStream, static_cast<LONG>(size), FALSE, IID_IPicture,
                  reinterpret_cast<LPVOID*>(&pPict));
   if (pPict == NULL) return 0;

@@ -18,8 +18,8 @@ struct t_EIMAGE {
 };
 
 extern t_EIMAGE m_image;   // the current picture of MakeImage
-extern IPicture* pPict;    // the last decoded picture; owns the bitmap, released by the next load
-extern IStream* pIStream;  // the stream over the last file's bytes, released by the next load
+extern IPicture* pPict;    // the last decoded picture; owns the bitmap, never released
+extern IStream* pIStream;  // the stream over the last file's bytes, never released
 
 // Reads the file into a global memory block and decodes it; 1 when a
 // picture was decoded.  A file that cannot be opened is shown in a message
