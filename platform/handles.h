@@ -14,6 +14,9 @@
 
 #include <stdint.h>
 
+#include <mutex>
+#include <vector>
+
 namespace plat {
 
 enum HandleKind : uint32_t {
@@ -45,6 +48,60 @@ bool split_handle(H h, HandleKind kind, uint32_t* slot, uint32_t* generation) {
   *generation = static_cast<uint32_t>((v >> 16) & 0xFF);
   return true;
 }
+
+// A table of objects of one kind named by handles, its slots reused with a
+// new generation, so that a handle to something deleted stays invalid.
+// Every member but `lock` is for a caller holding `lock`.
+template <typename T, HandleKind Kind>
+struct HandleTable {
+  struct Slot {
+    uint32_t generation = 0;
+    bool used = false;
+    T value = T();
+  };
+  std::mutex lock;
+  std::vector<Slot> slots;
+
+  explicit HandleTable(uint32_t size) : slots(size) {}
+
+  // The object a live handle names, or null.
+  template <typename H>
+  T* find(H h) {
+    uint32_t slot = 0, generation = 0;
+    if (!split_handle(h, Kind, &slot, &generation) || slot >= slots.size()) return nullptr;
+    Slot& s = slots[slot];
+    return s.used && s.generation % kGenerations == generation ? &s.value : nullptr;
+  }
+  // Stores `value` in a free slot from `first` on; null when the table is full.
+  template <typename H>
+  H add(T value, uint32_t first = 0) {
+    for (uint32_t i = first; i < slots.size(); ++i) {
+      if (slots[i].used) continue;
+      slots[i].used = true;
+      slots[i].value = std::move(value);
+      return make_handle<H>(Kind, i, slots[i].generation);
+    }
+    return nullptr;
+  }
+  // Frees the slot a live handle names (check it with find first); the old
+  // handle stops working.  Returns the object, so that the caller can
+  // destroy it after unlocking.
+  template <typename H>
+  T remove(H h) {
+    uint32_t slot = 0, generation = 0;
+    split_handle(h, Kind, &slot, &generation);
+    Slot& s = slots[slot];
+    T gone = std::move(s.value);
+    s.value = T();
+    s.used = false;
+    ++s.generation;
+    return gone;
+  }
+  template <typename H>
+  H handle_of(uint32_t slot) const {
+    return make_handle<H>(Kind, slot, slots[slot].generation);
+  }
+};
 
 }  // namespace plat
 

@@ -110,30 +110,18 @@ ssize_t read_fully(int fd, uint8_t* to, size_t n) {
 // ---- Global memory ----
 
 struct Block {
-  uint32_t generation = 0;
-  bool used = false;
   std::unique_ptr<uint8_t[]> data;  // null for a discarded (zero-size) block
   size_t size = 0;
   int locks = 0;
 };
 
-const uint32_t kMaxBlocks = 256;
+HandleTable<Block, kGlobalHandle> g_blocks{256};
 
-struct GlobalState {
-  std::mutex lock;
-  std::vector<Block> blocks = std::vector<Block>(kMaxBlocks);
-};
-GlobalState g_mem;
-
-// Caller holds g_mem.lock.
+// Caller holds g_blocks.lock.
 Block* block_from_handle(HGLOBAL h) {
-  uint32_t slot = 0, generation = 0;
-  if (split_handle(h, kGlobalHandle, &slot, &generation) && slot < kMaxBlocks) {
-    Block* b = &g_mem.blocks[slot];
-    if (b->used && b->generation % kGenerations == generation) return b;
-  }
-  fail(ERROR_INVALID_HANDLE);
-  return nullptr;
+  Block* b = g_blocks.find(h);
+  if (!b) fail(ERROR_INVALID_HANDLE);
+  return b;
 }
 
 }  // namespace
@@ -239,22 +227,17 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, size_t bytes) {
       return nullptr;
     }
   }
-  std::lock_guard<std::mutex> hold(g_mem.lock);
-  for (uint32_t i = 0; i < kMaxBlocks; ++i) {
-    Block& b = g_mem.blocks[i];
-    if (b.used) continue;
-    b.used = true;
-    b.data = std::move(data);
-    b.size = bytes;
-    b.locks = 0;
-    return make_handle<HGLOBAL>(kGlobalHandle, i, b.generation);
-  }
-  fail(ERROR_NOT_ENOUGH_MEMORY);
-  return nullptr;
+  std::lock_guard<std::mutex> hold(g_blocks.lock);
+  Block b;
+  b.data = std::move(data);
+  b.size = bytes;
+  HGLOBAL h = g_blocks.add<HGLOBAL>(std::move(b));
+  if (!h) fail(ERROR_NOT_ENOUGH_MEMORY);
+  return h;
 }
 
 LPVOID WINAPI GlobalLock(HGLOBAL handle) {
-  std::lock_guard<std::mutex> hold(g_mem.lock);
+  std::lock_guard<std::mutex> hold(g_blocks.lock);
   Block* b = block_from_handle(handle);
   if (!b) return nullptr;
   if (!b->data) {
@@ -266,7 +249,7 @@ LPVOID WINAPI GlobalLock(HGLOBAL handle) {
 }
 
 BOOL WINAPI GlobalUnlock(HGLOBAL handle) {
-  std::lock_guard<std::mutex> hold(g_mem.lock);
+  std::lock_guard<std::mutex> hold(g_blocks.lock);
   Block* b = block_from_handle(handle);
   if (!b) return FALSE;
   if (b->locks == 0) {
@@ -279,19 +262,15 @@ BOOL WINAPI GlobalUnlock(HGLOBAL handle) {
 }
 
 HGLOBAL WINAPI GlobalFree(HGLOBAL handle) {
-  std::unique_ptr<uint8_t[]> gone;  // freed after the lock is dropped
-  std::lock_guard<std::mutex> hold(g_mem.lock);
-  Block* b = block_from_handle(handle);
-  if (!b) return handle;
-  gone = std::move(b->data);
-  const uint32_t next = b->generation + 1;  // the old handle stops working
-  *b = Block();
-  b->generation = next;
+  Block gone;  // freed after the lock is dropped
+  std::lock_guard<std::mutex> hold(g_blocks.lock);
+  if (!block_from_handle(handle)) return handle;
+  gone = g_blocks.remove(handle);
   return nullptr;
 }
 
 size_t WINAPI GlobalSize(HGLOBAL handle) {
-  std::lock_guard<std::mutex> hold(g_mem.lock);
+  std::lock_guard<std::mutex> hold(g_blocks.lock);
   Block* b = block_from_handle(handle);
   return b && b->data ? b->size : 0;
 }

@@ -69,52 +69,31 @@ Dc* take_slot() {
 
 // ---- GDI objects: brushes and bitmaps in one table, as in Win32 ----
 
-enum class GdiKind { kFree, kBrush, kBitmap };
+enum class GdiKind { kBrush, kBitmap };
 
 struct GdiObject {
-  GdiKind kind = GdiKind::kFree;
-  uint32_t generation = 0;
+  GdiKind kind = GdiKind::kBrush;
   bool stock = false;
   COLORREF color = 0;
   bool hollow = false;
   std::shared_ptr<const Dib> dib;
 };
 
-const int kMaxGdiObjects = 4096;
-const int kStockBrushes = 6;  // WHITE_BRUSH .. NULL_BRUSH
+const uint32_t kMaxGdiObjects = 4096;
+const uint32_t kStockBrushes = 6;  // WHITE_BRUSH .. NULL_BRUSH, the first slots for good
 
-struct GdiTable {
-  std::mutex lock;
-  std::vector<GdiObject> slots;
-  GdiTable() : slots(kMaxGdiObjects) {
+struct GdiTable : HandleTable<GdiObject, kGdiHandle> {
+  GdiTable() : HandleTable(kMaxGdiObjects) {
     const COLORREF colors[kStockBrushes] = {RGB(255, 255, 255), RGB(192, 192, 192),
                                             RGB(128, 128, 128), RGB(64, 64, 64),
                                             RGB(0, 0, 0),       0};
-    for (int i = 0; i < kStockBrushes; ++i) {
-      slots[i].kind = GdiKind::kBrush;
-      slots[i].stock = true;
-      slots[i].color = colors[i];
-      slots[i].hollow = i == NULL_BRUSH;
-    }
+    for (uint32_t i = 0; i < kStockBrushes; ++i)
+      add<HGDIOBJ>(GdiObject{GdiKind::kBrush, true, colors[i], i == NULL_BRUSH, nullptr});
   }
 };
 GdiTable& gdi() {
   static GdiTable table;
   return table;
-}
-
-// Caller holds gdi().lock.
-GdiObject* gdi_object(HGDIOBJ h) {
-  uint32_t slot = 0, generation = 0;
-  if (!split_handle(h, kGdiHandle, &slot, &generation) || slot >= kMaxGdiObjects) return nullptr;
-  GdiObject* o = &gdi().slots[slot];
-  if (o->kind == GdiKind::kFree || o->generation % kGenerations != generation) return nullptr;
-  return o;
-}
-
-HGDIOBJ gdi_handle(int slot) {
-  return make_handle<HGDIOBJ>(kGdiHandle, static_cast<uint32_t>(slot),
-                              gdi().slots[static_cast<size_t>(slot)].generation);
 }
 
 // (x, y) inside the DC's clip and the window's drawable client area.
@@ -174,7 +153,7 @@ void dc_release(Dc* dc) {
 
 bool brush_color(HBRUSH brush, COLORREF* color, bool* hollow) {
   std::lock_guard<std::mutex> hold(gdi().lock);
-  GdiObject* o = gdi_object(brush);
+  GdiObject* o = gdi().find(brush);
   if (!o || o->kind != GdiKind::kBrush) return false;
   *color = o->color;
   *hollow = o->hollow;
@@ -183,19 +162,13 @@ bool brush_color(HBRUSH brush, COLORREF* color, bool* hollow) {
 
 HBITMAP bitmap_add(std::shared_ptr<Dib> dib) {
   std::lock_guard<std::mutex> hold(gdi().lock);
-  for (int i = kStockBrushes; i < kMaxGdiObjects; ++i) {
-    GdiObject& o = gdi().slots[static_cast<size_t>(i)];
-    if (o.kind != GdiKind::kFree) continue;
-    o.kind = GdiKind::kBitmap;
-    o.dib = std::move(dib);
-    return static_cast<HBITMAP>(gdi_handle(i));
-  }
-  return nullptr;
+  return gdi().add<HBITMAP>(GdiObject{GdiKind::kBitmap, false, 0, false, std::move(dib)},
+                            kStockBrushes);
 }
 
 std::shared_ptr<const Dib> bitmap_from_handle(HBITMAP bitmap) {
   std::lock_guard<std::mutex> hold(gdi().lock);
-  GdiObject* o = gdi_object(bitmap);
+  GdiObject* o = gdi().find(bitmap);
   return o && o->kind == GdiKind::kBitmap ? o->dib : nullptr;
 }
 
@@ -281,33 +254,30 @@ int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
 }
 
 HGDIOBJ WINAPI GetStockObject(int object) {
-  if (object < 0 || object >= kStockBrushes) {
+  if (object < 0 || object >= static_cast<int>(kStockBrushes)) {
     unsupported("GetStockObject", "only the stock brushes are supported");
     return nullptr;
   }
   std::lock_guard<std::mutex> hold(gdi().lock);
-  return gdi_handle(object);
+  return gdi().handle_of<HGDIOBJ>(static_cast<uint32_t>(object));
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
-  std::shared_ptr<const Dib> gone;  // freed after the lock is dropped
+  GdiObject gone;  // a bitmap's pixels are freed after the lock is dropped
   std::lock_guard<std::mutex> hold(gdi().lock);
-  GdiObject* o = gdi_object(object);
+  GdiObject* o = gdi().find(object);
   if (!o) {
     fail(ERROR_INVALID_HANDLE);
     return FALSE;
   }
   if (o->stock) return TRUE;  // deleting a stock object is allowed and does nothing
-  gone = std::move(o->dib);
-  const uint32_t next = o->generation + 1;  // the old handle stops working
-  *o = GdiObject();
-  o->generation = next;
+  gone = gdi().remove(object);
   return TRUE;
 }
 
 int PlatformCountGdiObjects(void) {
   std::lock_guard<std::mutex> hold(gdi().lock);
   int n = 0;
-  for (const GdiObject& o : gdi().slots) n += o.kind != GdiKind::kFree && !o.stock;
+  for (const auto& slot : gdi().slots) n += slot.used && !slot.value.stock;
   return n;
 }

@@ -29,14 +29,8 @@ struct Thread : KernelObject {
 
 const uint32_t kMaxKernelObjects = 1024;
 
-struct KernelSlot {
-  uint32_t generation = 0;
-  std::shared_ptr<KernelObject> object;
-};
-
 struct KernelState {
-  std::mutex lock;  // guards slots
-  std::vector<KernelSlot> slots = std::vector<KernelSlot>(kMaxKernelObjects);
+  HandleTable<std::shared_ptr<KernelObject>, kKernelHandle> objects{kMaxKernelObjects};
   std::atomic<DWORD> fail_next_thread{0};
   std::mutex sink_lock;  // lines may come from any thread
   PlatformDebugSink sink = nullptr;
@@ -44,18 +38,6 @@ struct KernelState {
   int display_state = 0;  // 0 not tried, 1 open, -1 none
 };
 KernelState g_k;
-
-// The slot a live handle names, or null (ERROR_INVALID_HANDLE).  Caller
-// holds g_k.lock.
-KernelSlot* kernel_slot(HANDLE h) {
-  uint32_t slot = 0, generation = 0;
-  if (split_handle(h, kKernelHandle, &slot, &generation) && slot < kMaxKernelObjects) {
-    KernelSlot* s = &g_k.slots[slot];
-    if (s->object && s->generation % kGenerations == generation) return s;
-  }
-  fail(ERROR_INVALID_HANDLE);
-  return nullptr;
-}
 
 }  // namespace
 
@@ -79,21 +61,17 @@ bool display_ready() {
 }
 
 HANDLE kernel_add(std::shared_ptr<KernelObject> object) {
-  std::lock_guard<std::mutex> hold(g_k.lock);
-  for (uint32_t i = 0; i < kMaxKernelObjects; ++i) {
-    KernelSlot& s = g_k.slots[i];
-    if (s.object) continue;
-    s.object = std::move(object);
-    return make_handle<HANDLE>(kKernelHandle, i, s.generation);
-  }
-  fail(ERROR_NOT_ENOUGH_MEMORY);
-  return nullptr;
+  std::lock_guard<std::mutex> hold(g_k.objects.lock);
+  HANDLE h = g_k.objects.add<HANDLE>(std::move(object));
+  if (!h) fail(ERROR_NOT_ENOUGH_MEMORY);
+  return h;
 }
 
 std::shared_ptr<KernelObject> kernel_object(HANDLE h) {
-  std::lock_guard<std::mutex> hold(g_k.lock);
-  KernelSlot* s = kernel_slot(h);
-  return s ? s->object : nullptr;
+  std::lock_guard<std::mutex> hold(g_k.objects.lock);
+  std::shared_ptr<KernelObject>* object = g_k.objects.find(h);
+  if (!object) fail(ERROR_INVALID_HANDLE);
+  return object ? *object : nullptr;
 }
 
 }  // namespace plat
@@ -176,11 +154,12 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
   std::shared_ptr<KernelObject> gone;  // a file closes after the lock is dropped
-  std::lock_guard<std::mutex> hold(g_k.lock);
-  KernelSlot* s = kernel_slot(handle);
-  if (!s) return FALSE;
-  gone = std::move(s->object);
-  ++s->generation;
+  std::lock_guard<std::mutex> hold(g_k.objects.lock);
+  if (!g_k.objects.find(handle)) {
+    fail(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  gone = g_k.objects.remove(handle);
   return TRUE;
 }
 
