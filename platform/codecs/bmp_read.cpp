@@ -31,6 +31,7 @@
 // anything is allocated.
 
 #include "dib.h"
+#include "rle.h"
 
 #include <limits.h>
 #include <string.h>
@@ -39,11 +40,6 @@
 #include <new>
 
 namespace plat {
-
-// Also used by dib_view (dib.cpp) for RLE pixels handed to StretchDIBits.
-bool rle_fits(size_t out_bytes, size_t rle_bytes);
-bool rle_unpack(const uint8_t* src, size_t len, int bpp, int width, int height, size_t stride,
-                uint8_t* dst);
 
 namespace {
 

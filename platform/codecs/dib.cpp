@@ -13,6 +13,7 @@
 //    biSize says: right after a 40-byte header, inside a V2 or later one.
 
 #include "dib.h"
+#include "rle.h"
 
 #include <limits.h>
 #include <string.h>
@@ -21,11 +22,6 @@
 #include <new>
 
 namespace plat {
-
-// Defined with the BMP reader (bmp_read.cpp), which shares the RLE rules.
-bool rle_fits(size_t out_bytes, size_t rle_bytes);
-bool rle_unpack(const uint8_t* src, size_t len, int bpp, int width, int height, size_t stride,
-                uint8_t* dst);
 
 namespace {
 
