@@ -341,7 +341,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
       return FALSE;
     }
     backend::set_window_size(w->native, cx, cy);
-    if (!w->minimized) window_resize(w, cx, cy);
+    window_resize(w, cx, cy);  // while minimised: the size it is restored to
   }
   return TRUE;
 }
