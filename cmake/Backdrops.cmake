@@ -27,3 +27,13 @@ add_custom_command(
   VERBATIM)
 add_custom_target(rainbow_backdrops ALL
   DEPENDS ${_backdrop_bin}/wfall.bmp ${_backdrop_bin}/wfall.jpg)
+
+# Installed where the programs look: beside the .exe files on Windows; on
+# Linux in share/rainbow, the folder their desktop entries start them in.
+if(WIN32)
+  install(FILES ${_backdrop_bin}/wfall.bmp ${_backdrop_bin}/wfall.jpg DESTINATION .)
+else()
+  include(GNUInstallDirs)
+  install(FILES ${_backdrop_bin}/wfall.bmp ${_backdrop_bin}/wfall.jpg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/rainbow)
+endif()

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: cpack builds it from BUILD_DIR; its
+# fields and file list are checked; it is unpacked into a scratch root (no
+# chroot); each desktop entry is validated and its program started the way a
+# menu starts it (its Exec, in its Path, both under the scratch root) on an
+# X display: a backdrop program must find its picture (no "LoadImage:" line,
+# no box, the sky shows the picture), and each ends with exit code 0 from
+# Escape or, for rainbow_threaded, the close box.  Also: `cmake --install`
+# to another prefix writes entries that name that prefix.
+#
+#   package_test.sh BUILD_DIR [X_CLOSE]
+set -uo pipefail
+source "$(dirname "$0")/../e2e/lib.sh"
+e2e_init package_test
+
+build=${1:?usage: package_test.sh BUILD_DIR [X_CLOSE]}
+x_close=${2:-}
+title='draw simulated rainbow'
+need_tools cpack dpkg-deb dpkg-shlibdeps desktop-file-validate xdotool import convert xwininfo
+
+expected_files='./usr/bin/rainbow_bitmap
+./usr/bin/rainbow_photo
+./usr/bin/rainbow_plain
+./usr/bin/rainbow_render
+./usr/bin/rainbow_threaded
+./usr/share/applications/rainbow_bitmap.desktop
+./usr/share/applications/rainbow_photo.desktop
+./usr/share/applications/rainbow_plain.desktop
+./usr/share/applications/rainbow_threaded.desktop
+./usr/share/icons/hicolor/32x32/apps/rainbow.png
+./usr/share/rainbow/wfall.bmp
+./usr/share/rainbow/wfall.jpg'
+
+# ---- the package
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1 ||
+  fail "cpack failed"
+deb=$(ls "$work"/pkg/rainbow_*.deb 2>/dev/null)
+[ -f "$deb" ] || fail "no rainbow_*.deb"
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = rainbow ] || fail "Package: $(field Package)"
+[ "$(field Section)" = science ] || fail "Section: $(field Section)"
+[ -n "$(field Maintainer)" ] && [ -n "$(field Description)" ] || fail "no Maintainer or Description"
+for lib in libc6 libsdl2-2.0-0 libpng16-16; do  # found by dpkg-shlibdeps, not listed by hand
+  [[ ", $(field Depends)," == *", $lib "* ]] || fail "Depends lacks $lib: $(field Depends)"
+done
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
+[ "$files" = "$expected_files" ] || fail "files differ:"$'\n'"$(diff <(echo "$expected_files") <(echo "$files"))"
+dpkg-deb -c "$deb" | awk '{ print $2, $6 }' | grep -v '^root/root ' && fail "files not owned by root"
+echo "ok: $(basename "$deb"): fields, Depends ($(field Depends)), $(wc -l <<<"$files") files"
+
+root=$work/root
+dpkg -x "$deb" "$root" || fail "dpkg -x failed"
+[ "$(identify -format %wx%h "$root/usr/share/icons/hicolor/32x32/apps/rainbow.png")" = 32x32 ] ||
+  fail "the icon is not 32x32"
+
+# ---- the desktop entries
+key() { sed -n "s/^$1=//p" "$2"; }
+for entry in "$root"/usr/share/applications/*.desktop; do
+  desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || fail "$(cat "$work/validate.log")"
+  program=$(basename "$entry" .desktop)
+  [ "$(key Exec "$entry")" = "/usr/bin/$program" ] || fail "$program: Exec=$(key Exec "$entry")"
+  [ "$(key Icon "$entry")" = rainbow ] || fail "$program: Icon=$(key Icon "$entry")"
+  [ "$(key Categories "$entry")" = 'Education;Science;' ] || fail "$program: Categories"
+  [ -n "$(key Name "$entry")" ] && [ -n "$(key Comment "$entry")" ] || fail "$program: Name, Comment"
+  case $program in
+    rainbow_bitmap | rainbow_photo) want_path=/usr/share/rainbow ;;
+    *) want_path="" ;;
+  esac
+  [ "$(key Path "$entry")" = "$want_path" ] || fail "$program: Path=$(key Path "$entry")"
+done
+echo "ok: four valid desktop entries"
+
+# ---- each program started from its entry
+ensure_display
+mkdir "$work/home"
+for entry in "$root"/usr/share/applications/*.desktop; do
+  program=$(basename "$entry" .desktop)
+  folder=$(key Path "$entry")
+  folder=${folder:+$root$folder}
+  start_program "$root$(key Exec "$entry")" "${folder:-$work/home}"  # a menu's default: home
+  find_window "$title" || fail "$program: no window"
+  sleep 1.5
+  import -window "$window" "png:$work/shot.png" || fail "$program: cannot capture the window"
+  case $program in
+    rainbow_bitmap | rainbow_photo)
+      grep -q 'LoadImage:' "$work/program.log" && fail "$program: did not find its picture"
+      xwininfo -root -tree | grep -q '"CreateFile"' && fail "$program: a CreateFile box"
+      # The sky above the bows (the top quarter) is the picture: not black.
+      sky=$(convert "$work/shot.png" -crop "100%x25%+0+0" -format '%[fx:maxima.intensity]' info:)
+      [ "$sky" != 0 ] || fail "$program: the sky is black"
+      ;;
+  esac
+  lit=$(convert "$work/shot.png" -fill white +opaque black -format '%[fx:mean]' info:)
+  [ "$lit" != 0 ] || fail "$program: nothing drawn"
+  if [ "$program" = rainbow_threaded ]; then  # it leaves Escape alone
+    if [ -n "$x_close" ]; then "$x_close" "$window"; else xdotool windowfocus "$window" key alt+F4; fi
+  else
+    xdotool windowfocus "$window" 2>/dev/null
+    xdotool key Escape
+  fi
+  wait_exit 50 || fail "$program: still running 5 s after it was told to end"
+  [ "$status" -eq 0 ] || fail "$program: exit code $status"
+  echo "ok: $program started from its entry, ended with 0"
+done
+
+# ---- another prefix, chosen when installing
+prefix="$work/other prefix"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "cmake --install failed"
+entry=$prefix/share/applications/rainbow_photo.desktop
+desktop-file-validate "$entry" >"$work/validate.log" 2>&1 || fail "$(cat "$work/validate.log")"
+[ "$(key Exec "$entry")" = "\"$prefix/bin/rainbow_photo\"" ] || fail "Exec=$(key Exec "$entry")"
+[ "$(key Path "$entry")" = "$prefix/share/rainbow" ] && [ -f "$prefix/share/rainbow/wfall.jpg" ] ||
+  fail "Path=$(key Path "$entry")"
+echo "ok: cmake --install --prefix '$prefix' names it in the entries"
+echo "package_test: PASS"
