@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing rainbow needs on Debian 12,
-# skipping what is already there.  Uses sudo when not run as root.
+# Installs what building, running, testing and packaging rainbow needs on
+# Debian 12, skipping what is already there.  Uses sudo when not run as root.
+# (dpkg-dev: dpkg-shlibdeps finds the .deb's dependencies; wine64 runs the
+# 64-bit Windows programs, as this kernel runs no 32-bit ones.)
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   xvfb xauth xfonts-base xdotool imagemagick x11-utils python3
   libjpeg-turbo-progs libimage-exiftool-perl
+  dpkg-dev desktop-file-utils unzip wine wine64
 )
 
 missing=()

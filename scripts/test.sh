@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: unit tests, the
-# end-to-end tests under Xvfb, the unit and end-to-end tests again under
-# ASan+UBSan, the thread stress tests and the threaded program's end-to-end
-# test under TSan, the fuzzers for a bounded time, the format check, and both
-# Windows cross-builds.
+# end-to-end tests under Xvfb, the Debian package, the unit and end-to-end
+# tests again under ASan+UBSan, the thread stress tests and the threaded
+# program's end-to-end test under TSan, the fuzzers for a bounded time, the
+# format check, both Windows cross-builds and their zips, and the 64-bit
+# programs under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -37,15 +38,18 @@ python3 resources/make_icon.py --check
 step "default build and tests"
 cmake --preset default >/dev/null
 cmake --build --preset default --parallel "$jobs"
-run_ctest --preset default -LE e2e -j "$jobs"
+run_ctest --preset default -LE 'e2e|package' -j "$jobs"
 
 step "end-to-end tests under Xvfb"
 run_ctest --preset default -L e2e
 
+step "the Debian package: built, unpacked, started from its menu entries"
+run_ctest --preset default -L package
+
 step "unit tests under ASan and UBSan"
 cmake --preset asan >/dev/null
 cmake --build --preset asan --parallel "$jobs"
-run_ctest --preset asan -LE e2e -j "$jobs"
+run_ctest --preset asan -LE 'e2e|package' -j "$jobs"
 
 step "end-to-end tests under ASan and UBSan"
 run_ctest --preset asan -L e2e
@@ -66,7 +70,23 @@ for preset in mingw-i686 mingw-x86_64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --parallel "$jobs"
   bash .ci/check-windows-exe.sh build/"$preset"/bin/*.exe
+  rm -rf build/"$preset"/packages
+  cpack --preset "$preset" >/dev/null
+  bits=32
+  [ "$preset" = mingw-x86_64 ] && bits=64
+  bash .ci/check-windows-zip.sh build/"$preset"/packages/rainbow-*-win$bits.zip $bits
 done
+
+# Only the 64-bit build: this kernel runs no 32-bit programs.
+step "the 64-bit Windows programs under Wine, from their zip"
+unpacked=$(mktemp -d)
+unzip -q build/mingw-x86_64/packages/rainbow-*-win64.zip -d "$unpacked"
+wine_status=0
+bash tests/wine/wine_e2e.sh "$unpacked"/rainbow-*-win64 build/default/bin/rainbow_render \
+  build/default/bin/rainbow_x_close || wine_status=$?
+rm -rf "$unpacked"
+[ "$wine_status" -eq 0 ] || exit "$wine_status"
+passed=$((passed + 1))
 
 step "all checks passed"
 echo "$passed passed, $failed failed"
