@@ -90,22 +90,23 @@ struct Canvas {
 };
 
 void BM_StepIntoPlainArray(benchmark::State& state) {
-  rainbow_update_layout(MAKELPARAM(640, 480));
-  Canvas c{640, 480, std::vector<uint32_t>(640 * 480)};
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  rainbow_update_layout(MAKELPARAM(w, h));
+  Canvas c{w, h, std::vector<uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h))};
   rainbow_srand(1);
   for (auto _ : state) c.step();
   benchmark::DoNotOptimize(c.px.data());
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_StepIntoPlainArray);
+BENCHMARK(BM_StepIntoPlainArray)->Args({640, 480})->Args({1600, 1200});
 
 void BM_StepIntoWindowDC(benchmark::State& state) {
-  HWND hwnd = bench_window(640, 480);
+  HWND hwnd = bench_window(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   rainbow_srand(1);
   for (auto _ : state) display_current_operation(hwnd);
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_StepIntoWindowDC);
+BENCHMARK(BM_StepIntoWindowDC)->Args({640, 480})->Args({1600, 1200});
 
 void BM_IdleLoopTurn(benchmark::State& state) {
   HWND hwnd = bench_window(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
@@ -127,7 +128,7 @@ void BM_IdleLoopTurn(benchmark::State& state) {
       static_cast<double>(PlatformPresentNanoseconds() - present_before) / wall;
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_IdleLoopTurn)->Args({640, 480})->Args({1920, 1080})->MinTime(3.0);
+BENCHMARK(BM_IdleLoopTurn)->Args({640, 480})->Args({1600, 1200})->Args({1920, 1080})->MinTime(3.0);
 
 }  // namespace
 

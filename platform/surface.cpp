@@ -16,7 +16,10 @@ namespace plat {
 
 namespace {
 
-const size_t kRowBytes = Surface::kMaxSide * sizeof(uint32_t);  // 64 KiB: whole pages
+// kMaxSide rows of kMaxSide pixels, and one row more for a store that
+// pairs the largest row with the largest stride.
+const size_t kReservedPixels = static_cast<size_t>(Surface::kMaxSide) * (Surface::kMaxSide + 1);
+const size_t kPage = 4096;
 // About 60 Hz, but never more than a twentieth of the window thread's time:
 // a large window whose picture changes everywhere is shown less often
 // rather than starve the sampling (without a GPU the X server's copy counts).
@@ -30,11 +33,12 @@ void* reserve_bytes(size_t n) {
   return p == MAP_FAILED ? nullptr : p;
 }
 
-// Hands whole rows [first, last) back to the system; they read as 0 again.
-void drop_rows(uint32_t* px, int first, int last) {
-  if (last <= first) return;
-  madvise(reinterpret_cast<char*>(px) + static_cast<size_t>(first) * kRowBytes,
-          static_cast<size_t>(last - first) * kRowBytes, MADV_DONTNEED);
+// Hands the whole pages from pixel `first` on back to the system, up to
+// pixel `last`; they read as 0 again.
+void drop_pixels(uint32_t* px, size_t first, size_t last) {
+  const size_t from = (first * sizeof(uint32_t) + kPage - 1) / kPage * kPage;
+  const size_t to = last * sizeof(uint32_t) / kPage * kPage;
+  if (to > from) madvise(reinterpret_cast<char*>(px) + from, to - from, MADV_DONTNEED);
 }
 
 }  // namespace
@@ -42,7 +46,10 @@ void drop_rows(uint32_t* px, int first, int last) {
 void present_changes(Window* w);
 
 bool Surface::reserve() {
-  px_ = static_cast<uint32_t*>(reserve_bytes(kRowBytes * kMaxSide));
+  px_ = static_cast<uint32_t*>(reserve_bytes(kReservedPixels * sizeof(uint32_t)));
+  // Large pages where the system offers them: a big client then needs a
+  // handful of TLB entries instead of thousands.
+  if (px_) madvise(px_, kReservedPixels * sizeof(uint32_t), MADV_HUGEPAGE);
   tiles_ = static_cast<std::atomic<uint8_t>*>(
       reserve_bytes(static_cast<size_t>(kTiles) * kTiles * sizeof(std::atomic<uint8_t>)));
   return px_ && tiles_;
@@ -52,13 +59,39 @@ void Surface::resize(int width, int height) {
   width = std::min(std::max(width, 0), kMaxSide);
   height = std::min(std::max(height, 0), kMaxSide);
   const int old_w = this->width(), old_h = this->height();
+  // Drawing stops at the smaller area while the rows move to the new width.
+  draw_width_.store(drawable_ ? std::min(width, old_w) : 0, std::memory_order_relaxed);
+  draw_height_.store(drawable_ ? std::min(height, old_h) : 0, std::memory_order_relaxed);
+  if (width != old_w) move_rows(old_w, width, std::min(height, old_h));
+  stride_.store(std::max(width, 1), std::memory_order_relaxed);
   width_.store(width, std::memory_order_relaxed);
   height_.store(height, std::memory_order_relaxed);
+  // What the client does not cover now reads black when it grows again.
+  const size_t used = static_cast<size_t>(std::max(width, 1)) * static_cast<size_t>(height);
+  const size_t was = static_cast<size_t>(std::max(old_w, 1)) * static_cast<size_t>(old_h);
+  for (size_t i = used; i < std::min(was, (used + kPage) / kPage * kPage); ++i)
+    __atomic_store_n(px_ + i, 0u, __ATOMIC_RELAXED);
+  drop_pixels(px_, used, std::max(was, used));
   set_drawable(drawable_);
-  // Clear what the client no longer covers: the columns right of it in the
-  // rows it keeps, and the rows below it.
-  if (width < old_w) fill(width, 0, old_w, std::min(height, old_h), 0);
-  drop_rows(px_, height, old_h);
+}
+
+// Re-packs the kept rows from old_w to new_w pixels apart, keeping what fits
+// (as a window's bits survive a resize until repainted) and clearing the
+// columns a wider row gains.  Wider rows move last row first, narrower ones
+// first row first, so no row is overwritten before it has moved.
+void Surface::move_rows(int old_w, int new_w, int rows) {
+  const int keep = std::min(old_w, new_w);
+  auto move = [&](int y) {
+    uint32_t* from = px_ + static_cast<size_t>(y) * static_cast<size_t>(std::max(old_w, 1));
+    uint32_t* to = px_ + static_cast<size_t>(y) * static_cast<size_t>(std::max(new_w, 1));
+    for (int x = 0; x < keep; ++x)
+      __atomic_store_n(to + x, __atomic_load_n(from + x, __ATOMIC_RELAXED), __ATOMIC_RELAXED);
+    for (int x = keep; x < new_w; ++x) __atomic_store_n(to + x, 0u, __ATOMIC_RELAXED);
+  };
+  if (new_w > old_w)
+    for (int y = rows - 1; y >= 0; --y) move(y);
+  else
+    for (int y = 0; y < rows; ++y) move(y);
 }
 
 void Surface::set_drawable(bool drawable) {
@@ -69,7 +102,7 @@ void Surface::set_drawable(bool drawable) {
 
 void Surface::discard() {
   set_drawable(false);
-  drop_rows(px_, 0, height());
+  drop_pixels(px_, 0, static_cast<size_t>(std::max(width(), 1)) * static_cast<size_t>(height()));
 }
 
 void Surface::fill(int left, int top, int right, int bottom, uint32_t rgb) {

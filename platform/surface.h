@@ -1,12 +1,15 @@
 // A window's client pixels: where every pixel a program draws lands.
 //
-// One fixed reservation per window, for the window's whole life, of
-// kMaxSide rows of kMaxSide pixels (virtual memory; only the rows and columns
-// in use take real memory).  Because it never moves, a device context needs
-// neither a lock nor a reference to draw: any thread may store a pixel while
-// the window thread resizes, presents, minimises or destroys, and a store
-// racing a resize lands in the reservation (at worst one stray pixel), never
-// outside it.  Pixels are 0x00RRGGBB, stored and loaded as relaxed atomics.
+// One fixed reservation per window, for the window's whole life, large
+// enough for kMaxSide x kMaxSide pixels (virtual memory; only the client
+// area takes real memory).  Rows are packed at the client's width, so the
+// picture is as compact as a plain array.  Because the reservation never
+// moves, a device context needs neither a lock nor a reference to draw: any
+// thread may store a pixel while the window thread resizes, presents,
+// minimises or destroys.  A store racing a resize may use the old width or
+// the new and land on a neighbouring pixel (one stray pixel, as a sample
+// straddling a size change may set), but always inside the reservation.
+// Pixels are 0x00RRGGBB, stored and loaded as relaxed atomics.
 //
 // Each 32 x 32 tile has a dirty flag, set after its pixels change (release)
 // and taken by the presenter (acquire), so presenting copies only what
@@ -49,13 +52,11 @@ class Surface {
   int draw_width() const { return draw_width_.load(std::memory_order_relaxed); }
   int draw_height() const { return draw_height_.load(std::memory_order_relaxed); }
 
-  // (x, y) must lie inside kMaxSide x kMaxSide.  A pixel that already holds
-  // the colour is left alone, so a picture that has filled in costs the
-  // presenter nothing.
+  // (x, y) must lie inside kMaxSide x kMaxSide.  The store does not look
+  // at the pixel first: waiting for it would cost the sampler more than the
+  // presenter saves.
   void set(int x, int y, uint32_t rgb) {
-    uint32_t* p = px_ + index(x, y);
-    if (__atomic_load_n(p, __ATOMIC_RELAXED) == rgb) return;
-    __atomic_store_n(p, rgb, __ATOMIC_RELAXED);
+    __atomic_store_n(px_ + index(x, y), rgb, __ATOMIC_RELAXED);
     tile(x, y).store(1, std::memory_order_release);  // after the pixel
   }
   uint32_t get(int x, int y) const { return __atomic_load_n(px_ + index(x, y), __ATOMIC_RELAXED); }
@@ -71,9 +72,12 @@ class Surface {
   void take_dirty(Visit visit);
 
  private:
-  static size_t index(int x, int y) {
-    return static_cast<size_t>(y) * kMaxSide + static_cast<size_t>(x);
+  // Any width the loads may see keeps the index inside the reservation.
+  size_t index(int x, int y) const {
+    return static_cast<size_t>(y) * static_cast<size_t>(stride_.load(std::memory_order_relaxed)) +
+           static_cast<size_t>(x);
   }
+  void move_rows(int old_w, int new_w, int rows);
   std::atomic<uint8_t>& tile(int x, int y) {
     return tiles_[static_cast<size_t>(y / kTile) * kTiles + static_cast<size_t>(x / kTile)];
   }
@@ -81,6 +85,7 @@ class Surface {
   uint32_t* px_ = nullptr;
   std::atomic<uint8_t>* tiles_ = nullptr;
   std::atomic<int> width_{0}, height_{0};
+  std::atomic<int> stride_{0};  // pixels from one row to the next: the width
   std::atomic<int> draw_width_{0}, draw_height_{0};
   bool drawable_ = true;
 };

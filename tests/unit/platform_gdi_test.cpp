@@ -230,7 +230,7 @@ struct Holder {
 DWORD WINAPI HoldLoop(LPVOID param) {
   auto* h = static_cast<Holder*>(param);
   HDC dc = GetDC(h->hwnd);
-  for (int pass = 0; pass < 200; ++pass) {
+  for (;;) {  // until a pass that began after the window was destroyed
     const bool gone = h->destroyed.load();
     for (int i = 0; i < 1000; ++i)
       if (SetPixel(dc, i % 300, i % 200, kColour) != CLR_INVALID && gone) h->after_destroy++;
