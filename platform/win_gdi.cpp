@@ -96,7 +96,8 @@ GdiTable& gdi() {
   return table;
 }
 
-// (x, y) inside the DC's clip and the window's drawable client area.
+// (x, y) inside the DC's clip and the window's drawable client area, which
+// is empty once the window is destroyed: no separate check is needed.
 bool inside(const Dc* dc, int x, int y) {
   const Surface& s = dc->window->surface;
   return x >= dc->clip.left && y >= dc->clip.top && x < dc->clip.right && y < dc->clip.bottom &&
@@ -223,14 +224,14 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
 }
 
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
-  Dc* dc = live_dc(hdc);
+  Dc* dc = dc_from_handle(hdc);
   if (!dc || !inside(dc, x, y)) return CLR_INVALID;
   dc->window->surface.set(x, y, rgb_from_colorref(color));
   return color & 0x00FFFFFF;
 }
 
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
-  Dc* dc = live_dc(hdc);
+  Dc* dc = dc_from_handle(hdc);
   if (!dc || !inside(dc, x, y)) return CLR_INVALID;
   return colorref_from_rgb(dc->window->surface.get(x, y));
 }
