@@ -71,7 +71,8 @@ void rainbow_update_layout(LPARAM lParam) {
   ydiff = (5 * cy) / 8;
 }
 
-void rainbow_plot_pixel(HDC hdc, int index, double angle) {
+// The plotting, inlined into the sample step: it runs for most samples.
+inline void plot_pixel(HDC hdc, int index, double angle) {
   if (fabs(angle) > kSkyDegrees) return;
   const double a = fabs(angle) / kSkyDegrees;
   // The layout is read as unsigned: a window 48 pixels wide or less has a
@@ -83,6 +84,10 @@ void rainbow_plot_pixel(HDC hdc, int index, double angle) {
   int x, y;
   if (!to_pixel(fx, &x) || !to_pixel(fy, &y)) return;
   SetPixel(hdc, x, y, rainbow_index[index]);
+}
+
+void rainbow_plot_pixel(HDC hdc, int index, double angle) {
+  plot_pixel(hdc, index, angle);
 }
 
 void rainbow_optics(double b, int k, rainbow_ray* ray) {
@@ -127,7 +132,7 @@ void display_current_operation(HWND hwnd) {
   rainbow_optics(B, k, &ray);
 
   // Both thresholds are drawn whatever the first test gives.
-  if (ray.i1 >= random_part() * kPrimaryThreshold) rainbow_plot_pixel(hdc, k, ray.d1);
-  if (ray.i2 >= random_part() * kSecondaryThreshold) rainbow_plot_pixel(hdc, k, ray.d2);
+  if (ray.i1 >= random_part() * kPrimaryThreshold) plot_pixel(hdc, k, ray.d1);
+  if (ray.i2 >= random_part() * kSecondaryThreshold) plot_pixel(hdc, k, ray.d2);
   ReleaseDC(hwnd, hdc);
 }
