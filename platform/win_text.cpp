@@ -88,12 +88,13 @@ LocalState& locals() {
 // One conversion of Win32's wsprintf format: flags, width, precision, a size
 // prefix (h, l, I64; l is 32 bits, as LONG is) and a type.  Appends its text.
 const char* convert(const char* f, va_list* args, std::string* out) {
-  std::string spec = "%";
-  while (strchr("-+ #0", *f)) spec += *f++;
-  while (*f >= '0' && *f <= '9') spec += *f++;
+  std::string conversion = "%";
+  // strchr also finds the terminator: a format ending in '%' stops here.
+  while (*f && strchr("-+ #0", *f)) conversion += *f++;
+  while (*f >= '0' && *f <= '9') conversion += *f++;
   if (*f == '.') {
-    spec += *f++;
-    while (*f >= '0' && *f <= '9') spec += *f++;
+    conversion += *f++;
+    while (*f >= '0' && *f <= '9') conversion += *f++;
   }
   bool wide64 = false;
   char size = 0;  // 'h' or 'l': for c and s, a narrow or a wide character
@@ -109,21 +110,22 @@ const char* convert(const char* f, va_list* args, std::string* out) {
     case 'd':
     case 'i':
       if (wide64)
-        snprintf(buf, sizeof buf, (spec + "lld").c_str(), va_arg(*args, long long));
+        snprintf(buf, sizeof buf, (conversion + "lld").c_str(), va_arg(*args, long long));
       else
-        snprintf(buf, sizeof buf, (spec + "d").c_str(), va_arg(*args, int));
+        snprintf(buf, sizeof buf, (conversion + "d").c_str(), va_arg(*args, int));
       break;
     case 'u':
     case 'x':
     case 'X':
       if (wide64)
-        snprintf(buf, sizeof buf, (spec + "ll" + type).c_str(), va_arg(*args, unsigned long long));
+        snprintf(buf, sizeof buf, (conversion + "ll" + type).c_str(),
+                 va_arg(*args, unsigned long long));
       else
-        snprintf(buf, sizeof buf, (spec + type).c_str(), va_arg(*args, unsigned));
+        snprintf(buf, sizeof buf, (conversion + type).c_str(), va_arg(*args, unsigned));
       break;
     case 'c':
     case 'C':
-      snprintf(buf, sizeof buf, (spec + "c").c_str(), va_arg(*args, int));
+      snprintf(buf, sizeof buf, (conversion + "c").c_str(), va_arg(*args, int));
       break;
     case 's':
     case 'S': {
@@ -138,7 +140,7 @@ const char* convert(const char* f, va_list* args, std::string* out) {
         for (; *w; ++w) narrow += *w > 0 && *w < 0x80 ? static_cast<char>(*w) : '?';
         s = narrow.c_str();
       }
-      snprintf(buf, sizeof buf, (spec + "s").c_str(), s ? s : "(null)");
+      snprintf(buf, sizeof buf, (conversion + "s").c_str(), s ? s : "(null)");
       break;
     }
     case 'p':
