@@ -50,7 +50,7 @@ else()
   file(APPEND ${_script} [=[
 get_filename_component(_prefix "${CMAKE_INSTALL_PREFIX}" ABSOLUTE)
 # Exec takes a quoted argument where the path needs it; the file's own
-# escaping of backslashes comes on top (Desktop Entry Specification, "Exec").
+# escaping of backslashes comes on top (the desktop entry format's rules for "Exec").
 function(_exec_quote path out)
   if(path MATCHES "[ \t\"`$\\\\'><~|&;*?#()]")
     string(REPLACE "\\" "\\\\\\\\" path "${path}")

@@ -43,8 +43,6 @@ void drop_pixels(uint32_t* px, size_t first, size_t last) {
 
 }  // namespace
 
-void present_changes(Window* w);
-
 bool Surface::reserve() {
   px_ = static_cast<uint32_t*>(reserve_bytes(kReservedPixels * sizeof(uint32_t)));
   // Large pages where the system offers them: a big client then needs a
@@ -128,19 +126,7 @@ void Surface::copy_out(int x, int y, int w, int h, uint32_t* to, int pitch) cons
 
 std::atomic<uint64_t> g_present_ns{0};
 
-void present_window(Window* w, uint64_t now) {
-  if (!w->visible || w->minimized || !w->native) return;
-  if (now - w->last_present_ms < w->present_interval_ms) return;
-  const auto start = std::chrono::steady_clock::now();
-  present_changes(w);
-  const uint64_t ns = static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
-          .count());
-  g_present_ns.fetch_add(ns, std::memory_order_relaxed);
-  w->last_present_ms = now;
-  w->present_interval_ms = std::min(
-      std::max(kIntervalPerPresentTime * ns / 1000000, kPresentIntervalMs), kLongestIntervalMs);
-}
+namespace {
 
 // Copies the tiles that changed since the last frame to the screen.
 void present_changes(Window* w) {
@@ -160,6 +146,22 @@ void present_changes(Window* w) {
     rects.push_back({x, y, cw, ch});
   });
   if (!rects.empty()) backend::present(w->native, rects.data(), static_cast<int>(rects.size()));
+}
+
+}  // namespace
+
+void present_window(Window* w, uint64_t now) {
+  if (!w->visible || w->minimized || !w->native) return;
+  if (now - w->last_present_ms < w->present_interval_ms) return;
+  const auto start = std::chrono::steady_clock::now();
+  present_changes(w);
+  const uint64_t ns = static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start)
+          .count());
+  g_present_ns.fetch_add(ns, std::memory_order_relaxed);
+  w->last_present_ms = now;
+  w->present_interval_ms = std::min(
+      std::max(kIntervalPerPresentTime * ns / 1000000, kPresentIntervalMs), kLongestIntervalMs);
 }
 
 }  // namespace plat

@@ -3,17 +3,16 @@
 // its window nor be closed, so it says so in one line and ends at once.
 #include <windows.h>
 
+#include <errno.h>  // program_invocation_short_name
 #include <rainbow_platform.h>
 #include <stdio.h>
-#include <string.h>
 
 #include <string>
 
 int main(int argc, char** argv) {
   char reason[256];
   if (!PlatformOpenDisplay(reason, sizeof reason)) {
-    const char* slash = argc > 0 ? strrchr(argv[0], '/') : nullptr;
-    fprintf(stderr, "%s: %s\n", slash ? slash + 1 : argc > 0 ? argv[0] : "rainbow", reason);
+    fprintf(stderr, "%s: %s\n", program_invocation_short_name, reason);  // as the backend says it
     return 1;
   }
   std::string command_line;  // the arguments after the program name, as Win32 passes them
