@@ -1,7 +1,8 @@
 // Samples per second of the sample step: its arithmetic alone, drawing into a
-// plain pixel array, drawing into a window DC (the ratio of the two is the
-// device-context path's cost), and one turn of the idle loop (PeekMessageA +
-// step) with presenting on, at 640 x 480 and 1920 x 1080.
+// plain pixel array, drawing into a window DC (the same step; the ratio of
+// the two is the device-context path's cost), that path alone, and one turn
+// of the idle loop (PeekMessageA + step) with presenting on, at 640 x 480 and
+// 1920 x 1080.
 //
 // With DISPLAY set (bench/run.sh starts an Xvfb) the window is a real X
 // window and presenting goes to the X server; without one SDL's dummy driver
@@ -41,51 +42,35 @@ HWND bench_window(int width, int height) {
   return hwnd;
 }
 
-// The step's draws, optics and tests, with no device context or pixel.
+// The step's draws, optics, tests and plotting, with no pixel stored.
 void BM_StepArithmetic(benchmark::State& state) {
+  rainbow_update_layout(MAKELPARAM(640, 480));
   rainbow_srand(1);
-  int accepted = 0;
+  int pixels = 0;
   for (auto _ : state) {
-    const double x = 2 * random_part() - 1, y = 2 * random_part() - 1;
-    const double b = sqrt(x * x + y * y);
-    if (b >= 1) continue;
-    rainbow_ray ray;
-    const int k = random_int(6);
-    rainbow_optics(b, k, &ray);
-    accepted += ray.i1 >= random_part() * 0.04;
-    accepted += ray.i2 >= random_part() * 0.02;
+    rainbow_hits hits;
+    if (rainbow_sample_point()) pixels += rainbow_sample_rays(&hits);
   }
-  benchmark::DoNotOptimize(accepted);
+  benchmark::DoNotOptimize(pixels);
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_StepArithmetic);
 
-// The same step and plotting as display_current_operation, into an array.
+// The same step as display_current_operation, its pixels stored into a
+// plain array (clipped as a device context clips) instead of through a DC.
 struct Canvas {
   int w, h;
   std::vector<uint32_t> px;
-  void plot(int k, double angle) {
-    if (fabs(angle) > 60) return;
-    const double a = fabs(angle) / 60;
-    const double fx = static_cast<unsigned>(xbase.load(std::memory_order_relaxed)) +
-                      static_cast<unsigned>(xdiff.load(std::memory_order_relaxed)) * a * (X / B);
-    const double fy =
-        static_cast<unsigned>(ybase.load(std::memory_order_relaxed)) -
-        static_cast<unsigned>(ydiff.load(std::memory_order_relaxed)) * a * fabs(Y / B);
-    if (!(fx >= 0 && fx < w && fy >= 0 && fy < h)) return;
-    px[static_cast<size_t>(fy) * static_cast<size_t>(w) + static_cast<size_t>(fx)] =
-        rainbow_index[k];
-  }
   void step() {
-    X = 2 * random_part() - 1;
-    Y = 2 * random_part() - 1;
-    B = sqrt(X * X + Y * Y);
-    if (B >= 1) return;
-    const int k = random_int(6);
-    rainbow_ray ray;
-    rainbow_optics(B, k, &ray);
-    if (ray.i1 >= random_part() * 0.04) plot(k, ray.d1);
-    if (ray.i2 >= random_part() * 0.02) plot(k, ray.d2);
+    if (!rainbow_sample_point()) return;
+    rainbow_hits hits;
+    const int count = rainbow_sample_rays(&hits);
+    for (int j = 0; j < count; ++j) {
+      const int x = hits.point[j].x, y = hits.point[j].y;
+      if (x >= 0 && x < w && y >= 0 && y < h)
+        px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] =
+            hits.point[j].color;
+    }
   }
 };
 
@@ -107,6 +92,21 @@ void BM_StepIntoWindowDC(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_StepIntoWindowDC)->Args({640, 480})->Args({1600, 1200});
+
+// The device-context path alone: GetDC, one SetPixel and ReleaseDC, on
+// pixels spread over the window.
+void BM_DcPathAlone(benchmark::State& state) {
+  HWND hwnd = bench_window(640, 480);
+  int i = 0;
+  for (auto _ : state) {
+    HDC hdc = GetDC(hwnd);
+    SetPixel(hdc, i & 511, (i >> 9) & 255, rainbow_index[i % 6]);
+    ReleaseDC(hwnd, hdc);
+    i += 7919;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DcPathAlone);
 
 void BM_IdleLoopTurn(benchmark::State& state) {
   HWND hwnd = bench_window(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));

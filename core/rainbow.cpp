@@ -71,9 +71,11 @@ void rainbow_update_layout(LPARAM lParam) {
   ydiff = (5 * cy) / 8;
 }
 
-// The plotting, inlined into the sample step: it runs for most samples.
-inline void plot_pixel(HDC hdc, int index, double angle) {
-  if (fabs(angle) > kSkyDegrees) return;
+// Where a ray of deviation `angle` in the direction of the current sample
+// meets the window, as an int pixel; false when it is beyond 60 degrees or
+// has no int.  Inlined into the sample step: it runs for most samples.
+inline bool plot_point(double angle, int* x, int* y) {
+  if (fabs(angle) > kSkyDegrees) return false;
   const double a = fabs(angle) / kSkyDegrees;
   // The layout is read as unsigned: a window 48 pixels wide or less has a
   // negative xdiff that reads back huge, so its points land off-window.
@@ -81,30 +83,40 @@ inline void plot_pixel(HDC hdc, int index, double angle) {
                     static_cast<unsigned>(xdiff.load(std::memory_order_relaxed)) * a * (X / B);
   const double fy = static_cast<unsigned>(ybase.load(std::memory_order_relaxed)) -
                     static_cast<unsigned>(ydiff.load(std::memory_order_relaxed)) * a * fabs(Y / B);
-  int x, y;
-  if (!to_pixel(fx, &x) || !to_pixel(fy, &y)) return;
-  SetPixel(hdc, x, y, rainbow_index[index]);
+  return to_pixel(fx, x) && to_pixel(fy, y);
 }
 
 void rainbow_plot_pixel(HDC hdc, int index, double angle) {
-  plot_pixel(hdc, index, angle);
+  int x, y;
+  if (plot_point(angle, &x, &y)) SetPixel(hdc, x, y, rainbow_index[index]);
 }
 
+namespace {
+
+inline double refractive_index(int k) {
+  return 1.33 + 0.01 * k;  // red to violet
+}
+
+}  // namespace
+
 void rainbow_optics(double b, int k, rainbow_ray* ray) {
-  const double n = 1.33 + 0.01 * k;  // refractive index, red to violet
-  const double i = asin(b);          // incidence
-  const double r = asin(b / n);      // refraction
+  const double n = refractive_index(k);
+  const double i = asin(b);      // incidence
+  const double r = asin(b / n);  // refraction
   ray->d1 = (4 * r - 2 * i) * kDegreesPerRadian;
   ray->d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
+  rainbow_intensities(b, k, &ray->i1, &ray->i2);
+}
 
-  // Fresnel reflectance per polarisation, from sin i = b and sin r = b / n
-  // with square roots alone (the sines and tangents of i - r and i + r by
-  // their sum formulas): the same values as the trigonometric form to the
-  // last bit or two, at a fraction of its cost.  At b == 0 they are 0/0
-  // (NaN) and every comparison with them is false, so the centre ray draws
-  // nothing.
+// Fresnel reflectance per polarisation, from sin i = b and sin r = b / n
+// with square roots alone (the sines and tangents of i - r and i + r by
+// their sum formulas): the same values as the trigonometric form to the
+// last bit or two, at a fraction of its cost.  At b == 0 they are 0/0
+// (NaN) and every comparison with them is false, so the centre ray draws
+// nothing.
+void rainbow_intensities(double b, int k, double* i1, double* i2) {
   const double sin_i = b, cos_i = sqrt(1 - b * b);
-  const double sin_r = b / n, cos_r = sqrt(1 - sin_r * sin_r);
+  const double sin_r = b / refractive_index(k), cos_r = sqrt(1 - sin_r * sin_r);
   const double sin_diff = sin_i * cos_r - cos_i * sin_r;  // sin(i - r)
   const double sin_sum = sin_i * cos_r + cos_i * sin_r;   // sin(i + r)
   const double cos_diff = cos_i * cos_r + sin_i * sin_r;  // cos(i - r)
@@ -113,26 +125,54 @@ void rainbow_optics(double b, int k, rainbow_ray* ray) {
   const double rp = square((sin_diff / cos_diff) / (sin_sum / cos_sum));
   const double ts = 1 - rs;
   const double tp = 1 - rp;
-  ray->i1 = 0.5 * (rs * ts * ts + rp * tp * tp);
-  ray->i2 = 0.5 * (rs * rs * ts * ts + rp * rp * tp * tp);
+  *i1 = 0.5 * (rs * ts * ts + rp * tp * tp);
+  *i2 = 0.5 * (rs * rs * ts * ts + rp * rp * tp * tp);
+}
+
+bool rainbow_sample_point(void) {
+  if (cxClient.load(std::memory_order_relaxed) == 0 ||
+      cyClient.load(std::memory_order_relaxed) == 0)
+    return false;
+  X = 2 * random_part() - 1;
+  Y = 2 * random_part() - 1;
+  // X and Y are multiples of 2^-14, so q is exact and q >= 1 exactly when
+  // its (correctly rounded) square root is.
+  const double q = X * X + Y * Y;
+  B = sqrt(q);
+  return q < 1;  // outside the drop's cross-section otherwise
+}
+
+int rainbow_sample_rays(rainbow_hits* hits) {
+  hits->count = 0;
+  const int k = random_int(6);
+  const double n = refractive_index(k);
+  // Both thresholds are drawn whatever the first test gives.  The tests
+  // need only the intensities; the arcsines of the deviations are worked
+  // out only for a ray that is seen, with the same values as always.
+  const double t1 = random_part() * kPrimaryThreshold;
+  const double t2 = random_part() * kSecondaryThreshold;
+  double i1, i2;
+  rainbow_intensities(B, k, &i1, &i2);
+  const bool primary = i1 >= t1, secondary = i2 >= t2;
+  if (!primary && !secondary) return 0;
+
+  const double i = asin(B), r = asin(B / n);
+  const COLORREF color = rainbow_index[k];
+  int x, y;
+  if (primary && plot_point((4 * r - 2 * i) * kDegreesPerRadian, &x, &y))
+    hits->point[hits->count++] = {x, y, color};
+  if (secondary && plot_point((6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset, &x, &y))
+    hits->point[hits->count++] = {x, y, color};
+  return hits->count;
 }
 
 void display_current_operation(HWND hwnd) {
-  if (cxClient.load(std::memory_order_relaxed) == 0 ||
-      cyClient.load(std::memory_order_relaxed) == 0)
-    return;
-  X = 2 * random_part() - 1;
-  Y = 2 * random_part() - 1;
-  B = sqrt(X * X + Y * Y);
-  if (B >= 1) return;  // outside the drop's cross-section
-
+  if (!rainbow_sample_point()) return;
+  // Taken before the optics, whose arithmetic then hides its cost.
   HDC hdc = GetDC(hwnd);
-  const int k = random_int(6);
-  rainbow_ray ray;
-  rainbow_optics(B, k, &ray);
-
-  // Both thresholds are drawn whatever the first test gives.
-  if (ray.i1 >= random_part() * kPrimaryThreshold) plot_pixel(hdc, k, ray.d1);
-  if (ray.i2 >= random_part() * kSecondaryThreshold) plot_pixel(hdc, k, ray.d2);
+  rainbow_hits hits;
+  const int count = rainbow_sample_rays(&hits);
+  for (int j = 0; j < count; ++j)
+    SetPixel(hdc, hits.point[j].x, hits.point[j].y, hits.point[j].color);
   ReleaseDC(hwnd, hdc);
 }

@@ -46,6 +46,25 @@ struct rainbow_ray {
 };
 void rainbow_optics(double b, int k, rainbow_ray* ray);
 
+// The intensities alone, which are all the sample step's tests need.
+void rainbow_intensities(double b, int k, double* i1, double* i2);
+
+// One sample step in two halves, without a device context, for callers
+// that store pixels elsewhere.  rainbow_sample_point draws the point (X, Y,
+// B) and says whether it lies inside the drop; it draws no number while the
+// window has no area.  rainbow_sample_rays then draws the colour and the two
+// thresholds and gives the pixels the step sets (none, one or two, in
+// order; each may still lie off-window).  It returns hits->count.
+struct rainbow_hits {
+  int count;
+  struct {
+    int x, y;
+    COLORREF color;
+  } point[2];
+};
+bool rainbow_sample_point(void);
+int rainbow_sample_rays(rainbow_hits* hits);
+
 // One sample step: draws at most two pixels into hwnd's client area.
 void display_current_operation(HWND hwnd);
 
