@@ -202,6 +202,50 @@ TEST(Optics, IntensitiesAgreeWithTheTrigonometricForm) {
     }
 }
 
+// Whether some threshold the generator can draw, (u * 2^-15) * scale for u
+// in 0..32767, accepts one of the two intensities and not the other.
+bool some_threshold_tells_apart(double a, double b, double scale) {
+  if (a == b || (std::isnan(a) && std::isnan(b))) return false;
+  if (std::isnan(a) || std::isnan(b)) return true;
+  const double lo = fmin(a, b), hi = fmax(a, b);
+  const long near = static_cast<long>(lo / scale * 32768.0);
+  for (long u = near - 2; u <= near + 2; ++u) {
+    const double t = (static_cast<double>(u) * 0.000030517578125) * scale;
+    if (u >= 0 && u <= 32767 && lo < t && t <= hi) return true;
+  }
+  return false;
+}
+
+// The step's intensities decide exactly what the trigonometric form would,
+// for every point of the disk the generator can draw (X and Y multiples of
+// 2^-14), every colour and every threshold.  A sample of the points by
+// default; RAINBOW_EXHAUSTIVE=1 tries them all (a few minutes).
+TEST(Optics, AcceptanceIsThatOfTheTrigonometricForm) {
+  const bool all = getenv("RAINBOW_EXHAUSTIVE") != nullptr;
+  const int x_step = all ? 1 : 97, y_step = all ? 1 : 7;
+  long tried = 0;
+  for (int x = 0; x <= 16384; x += x_step)
+    for (int y = 0; y <= x; y += y_step) {
+      const double q = (static_cast<double>(x) * x + static_cast<double>(y) * y) / 268435456.0;
+      if (q >= 1) break;
+      const double b = sqrt(q);
+      for (int k = 0; k < 6; ++k) {
+        const double n = 1.33 + 0.01 * k, i = asin(b), r = asin(b / n);
+        const double rs = pow(sin(i - r) / sin(i + r), 2), rp = pow(tan(i - r) / tan(i + r), 2);
+        const double i1 = 0.5 * (rs * pow(1 - rs, 2) + rp * pow(1 - rp, 2));
+        const double i2 = 0.5 * (rs * rs * pow(1 - rs, 2) + rp * rp * pow(1 - rp, 2));
+        double s1, s2;
+        rainbow_intensities(b, k, &s1, &s2);
+        ASSERT_FALSE(some_threshold_tells_apart(i1, s1, 0.04))
+            << "x " << x << " y " << y << " k " << k;
+        ASSERT_FALSE(some_threshold_tells_apart(i2, s2, 0.02))
+            << "x " << x << " y " << y << " k " << k;
+        ++tried;
+      }
+    }
+  EXPECT_GT(tried, 900000);
+}
+
 TEST(Optics, CentreRayHasNoIntensity) {
   rainbow_ray ray;
   rainbow_optics(0.0, 0, &ray);
