@@ -97,17 +97,6 @@ inline double refractive_index(int k) {
   return 1.33 + 0.01 * k;  // red to violet
 }
 
-}  // namespace
-
-void rainbow_optics(double b, int k, rainbow_ray* ray) {
-  const double n = refractive_index(k);
-  const double i = asin(b);      // incidence
-  const double r = asin(b / n);  // refraction
-  ray->d1 = (4 * r - 2 * i) * kDegreesPerRadian;
-  ray->d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
-  rainbow_intensities(b, k, &ray->i1, &ray->i2);
-}
-
 // Fresnel reflectance per polarisation, from sin i = b and sin r = b / n
 // with square roots alone (the sines and tangents of i - r and i + r by
 // their sum formulas).  The values differ from the trigonometric form in
@@ -115,7 +104,7 @@ void rainbow_optics(double b, int k, rainbow_ray* ray) {
 // out differently for any point and threshold the generator can draw.  At
 // b == 0 they are 0/0 (NaN) and every comparison with them is false, so the
 // centre ray draws nothing.
-void rainbow_intensities(double b, int k, double* i1, double* i2) {
+inline void intensities(double b, int k, double* i1, double* i2) {
   const double sin_i = b, cos_i = sqrt(1 - b * b);
   const double sin_r = b / refractive_index(k), cos_r = sqrt(1 - sin_r * sin_r);
   const double sin_diff = sin_i * cos_r - cos_i * sin_r;  // sin(i - r)
@@ -130,6 +119,21 @@ void rainbow_intensities(double b, int k, double* i1, double* i2) {
   const double tp = 1 - rp;
   *i1 = 0.5 * (rs * ts * ts + rp * tp * tp);
   *i2 = 0.5 * (rs * rs * ts * ts + rp * rp * tp * tp);
+}
+
+}  // namespace
+
+void rainbow_optics(double b, int k, rainbow_ray* ray) {
+  const double n = refractive_index(k);
+  const double i = asin(b);      // incidence
+  const double r = asin(b / n);  // refraction
+  ray->d1 = (4 * r - 2 * i) * kDegreesPerRadian;
+  ray->d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
+  intensities(b, k, &ray->i1, &ray->i2);
+}
+
+void rainbow_intensities(double b, int k, double* i1, double* i2) {
+  intensities(b, k, i1, i2);
 }
 
 bool rainbow_sample_point(void) {
@@ -155,7 +159,7 @@ int rainbow_sample_rays(rainbow_hits* hits) {
   const double t1 = random_part() * kPrimaryThreshold;
   const double t2 = random_part() * kSecondaryThreshold;
   double i1, i2;
-  rainbow_intensities(B, k, &i1, &i2);
+  intensities(B, k, &i1, &i2);
   const bool primary = i1 >= t1, secondary = i2 >= t2;
   if (!primary && !secondary) return 0;
 
