@@ -53,7 +53,7 @@ Dc* claim_home() {
   return nullptr;
 }
 
-Dc* take_slot() {
+inline __attribute__((always_inline)) Dc* take_slot() {
   Dc* home = t_home.slot >= 0 ? &g_dcs[t_home.slot] : claim_home();
   if (home && !home->in_use.load(std::memory_order_relaxed)) {
     home->in_use.store(true, std::memory_order_relaxed);  // no other thread takes this slot
@@ -109,10 +109,14 @@ inline __attribute__((always_inline)) Dc* find_dc(HDC hdc) {
 
 // (x, y) inside the DC's clip and the window's drawable client area, which
 // is empty once the window is destroyed: no separate check is needed.
+// A window DC's clip is the whole client, so only a paint DC reads its
+// rectangle (which GetDC has just written: reading it back at once would
+// wait for the store).
 inline __attribute__((always_inline)) bool inside(const Dc* dc, int x, int y) {
   const Surface& s = dc->window->surface;
-  return x >= dc->clip.left && y >= dc->clip.top && x < dc->clip.right && y < dc->clip.bottom &&
-         x < s.draw_width() && y < s.draw_height();
+  if (x < 0 || y < 0 || x >= s.draw_width() || y >= s.draw_height()) return false;
+  return !dc->paint ||
+         (x >= dc->clip.left && y >= dc->clip.top && x < dc->clip.right && y < dc->clip.bottom);
 }
 
 // The DC of a window that still exists, or null.
@@ -135,14 +139,17 @@ HDC dc_handle(const Dc* dc) {
                           dc->generation.load(std::memory_order_relaxed));
 }
 
-Dc* dc_acquire(Window* w, const RECT* clip) {
+namespace {
+
+// Takes a slot for w and stamps a new generation on it, so a released
+// handle never works again; inlined into GetDC, which a sample calls.
+inline __attribute__((always_inline)) Dc* acquire(Window* w, const RECT* clip) {
   Dc* dc = take_slot();
   if (!dc) {
     unsupported("GetDC", "more than 64 device contexts in use");
     fail(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  // A new generation each time, so a released handle never works again.
   dc->generation.store(dc->generation.load(std::memory_order_relaxed) + 1,
                        std::memory_order_relaxed);
   dc->window = w;
@@ -150,6 +157,29 @@ Dc* dc_acquire(Window* w, const RECT* clip) {
   dc->clip = clip ? *clip : kUnbounded;
   dc->stretch_mode = BLACKONWHITE;
   return dc;
+}
+
+// The window a handle names, remembered per thread: window slots are never
+// reused, so a handle once found names the same window for good.
+struct LastWindow {
+  HWND handle = nullptr;
+  Window* window = nullptr;
+};
+thread_local LastWindow t_last_window;
+
+inline __attribute__((always_inline)) Window* live_window(HWND hwnd) {
+  LastWindow& last = t_last_window;
+  if (hwnd == last.handle && !last.window->destroyed.load(std::memory_order_relaxed))
+    return last.window;
+  Window* w = window_from_handle(hwnd);
+  if (w) last = {hwnd, w};
+  return w;
+}
+
+}  // namespace
+
+Dc* dc_acquire(Window* w, const RECT* clip) {
+  return acquire(w, clip);
 }
 
 void dc_release(Dc* dc) {
@@ -187,8 +217,8 @@ HDC WINAPI GetDC(HWND hwnd) {
     unsupported("GetDC", "the screen DC is not supported");
     return nullptr;
   }
-  Window* w = window_from_handle(hwnd);
-  Dc* dc = w ? dc_acquire(w, nullptr) : nullptr;
+  Window* w = live_window(hwnd);
+  Dc* dc = w ? acquire(w, nullptr) : nullptr;
   return dc ? dc_handle(dc) : nullptr;
 }
 
