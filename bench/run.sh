@@ -16,6 +16,7 @@ echo "display $DISPLAY"
 for name in core threaded bmp jpeg; do
   "$bin/rainbow_bench_$name" --benchmark_counters_tabular=true
 done
+bench/render_ratio.sh "$bin"
 bench/memory.sh "$bin"
 for prog in rainbow_plain rainbow_threaded; do
   bench/time_to_bows.sh "$bin/$prog" 640 480
