@@ -76,6 +76,11 @@ TEST_F(Gdi, PaintDcClipsToTheInvalidRectangle) {
   const RECT all = {0, 0, 64, 48};
   EXPECT_EQ(FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 1);
   EXPECT_TRUE(EndPaint(hwnd, &ps));
+  // The next window DC takes the same slot and must not keep the paint clip.
+  HDC window_dc = GetDC(hwnd);
+  EXPECT_EQ(SetPixel(window_dc, 50, 5, kColour), kColour);
+  EXPECT_EQ(SetPixel(window_dc, 50, 5, 0), 0u);
+  ReleaseDC(hwnd, window_dc);
   int white = 0;
   for (const rt::Lit& p : rt::lit_pixels(rt::read_client(hwnd, 64, 48), 64)) {
     EXPECT_TRUE(p.x >= 10 && p.x < 30 && p.y >= 20 && p.y < 40) << p.x << "," << p.y;
@@ -141,6 +146,9 @@ TEST_F(Gdi, DcOutlivingItsWindowDrawsNothing) {
   EXPECT_EQ(GetPixel(dc, 1, 1), CLR_INVALID);
   EXPECT_EQ(ReleaseDC(hwnd, dc), 0);
   EXPECT_EQ(ReleaseDC(hwnd, dc), 0) << "and it is gone";
+  SetLastError(0);
+  EXPECT_EQ(GetDC(hwnd), nullptr) << "a window just drawn into, then destroyed";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
 TEST_F(Gdi, DcHeldAcrossAResizeDrawsWithTheNewClip) {
