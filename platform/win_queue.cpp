@@ -112,10 +112,6 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remov
     g_q.peek_countdown = kPeeksPerClockCheck;
     if (now_ms() - g_q.last_pump_ms >= kPumpIntervalMs) pump();
   }
-  // The idle loop's usual answer, without a call: nothing posted, nothing to paint.
-  if (g_q.waiting.load(std::memory_order_acquire) == 0 &&
-      g_windows_needing_paint.load(std::memory_order_acquire) == 0)
-    return FALSE;
   return take(msg, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
