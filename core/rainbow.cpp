@@ -132,10 +132,6 @@ void rainbow_optics(double b, int k, rainbow_ray* ray) {
   intensities(b, k, &ray->i1, &ray->i2);
 }
 
-void rainbow_intensities(double b, int k, double* i1, double* i2) {
-  intensities(b, k, i1, i2);
-}
-
 bool rainbow_sample_point(void) {
   if (cxClient.load(std::memory_order_relaxed) == 0 ||
       cyClient.load(std::memory_order_relaxed) == 0)

@@ -46,9 +46,6 @@ struct rainbow_ray {
 };
 void rainbow_optics(double b, int k, rainbow_ray* ray);
 
-// The intensities alone, which are all the sample step's tests need.
-void rainbow_intensities(double b, int k, double* i1, double* i2);
-
 // One sample step in two halves, without a device context, for callers
 // that store pixels elsewhere.  rainbow_sample_point draws the point (X, Y,
 // B) and says whether it lies inside the drop; it draws no number while the
