@@ -159,23 +159,6 @@ inline __attribute__((always_inline)) Dc* acquire(Window* w, const RECT* clip) {
   return dc;
 }
 
-// The window a handle names, remembered per thread: window slots are never
-// reused, so a handle once found names the same window for good.
-struct LastWindow {
-  HWND handle = nullptr;
-  Window* window = nullptr;
-};
-thread_local LastWindow t_last_window;
-
-inline __attribute__((always_inline)) Window* live_window(HWND hwnd) {
-  LastWindow& last = t_last_window;
-  if (hwnd == last.handle && !last.window->destroyed.load(std::memory_order_relaxed))
-    return last.window;
-  Window* w = window_from_handle(hwnd);
-  if (w) last = {hwnd, w};
-  return w;
-}
-
 }  // namespace
 
 Dc* dc_acquire(Window* w, const RECT* clip) {
@@ -217,7 +200,7 @@ HDC WINAPI GetDC(HWND hwnd) {
     unsupported("GetDC", "the screen DC is not supported");
     return nullptr;
   }
-  Window* w = live_window(hwnd);
+  Window* w = window_from_handle(hwnd);
   Dc* dc = w ? acquire(w, nullptr) : nullptr;
   return dc ? dc_handle(dc) : nullptr;
 }
