@@ -121,14 +121,18 @@ inline void intensities(double b, int k, double* i1, double* i2) {
   *i2 = 0.5 * (rs * rs * ts * ts + rp * rp * tp * tp);
 }
 
+// Deviations in degrees from the antisolar point, primary and secondary.
+inline void deviations(double b, int k, double* d1, double* d2) {
+  const double i = asin(b);                        // incidence
+  const double r = asin(b / refractive_index(k));  // refraction
+  *d1 = (4 * r - 2 * i) * kDegreesPerRadian;
+  *d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
+}
+
 }  // namespace
 
 void rainbow_optics(double b, int k, rainbow_ray* ray) {
-  const double n = refractive_index(k);
-  const double i = asin(b);      // incidence
-  const double r = asin(b / n);  // refraction
-  ray->d1 = (4 * r - 2 * i) * kDegreesPerRadian;
-  ray->d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
+  deviations(b, k, &ray->d1, &ray->d2);
   intensities(b, k, &ray->i1, &ray->i2);
 }
 
@@ -148,7 +152,6 @@ bool rainbow_sample_point(void) {
 int rainbow_sample_rays(rainbow_hits* hits) {
   hits->count = 0;
   const int k = random_int(6);
-  const double n = refractive_index(k);
   // Both thresholds are drawn whatever the first test gives.  The tests
   // need only the intensities; the arcsines of the deviations are worked
   // out only for a ray that is seen, with the same values as always.
@@ -159,13 +162,12 @@ int rainbow_sample_rays(rainbow_hits* hits) {
   const bool primary = i1 >= t1, secondary = i2 >= t2;
   if (!primary && !secondary) return 0;
 
-  const double i = asin(B), r = asin(B / n);
+  double d1, d2;
+  deviations(B, k, &d1, &d2);
   const COLORREF color = rainbow_index[k];
   int x, y;
-  if (primary && plot_point((4 * r - 2 * i) * kDegreesPerRadian, &x, &y))
-    hits->point[hits->count++] = {x, y, color};
-  if (secondary && plot_point((6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset, &x, &y))
-    hits->point[hits->count++] = {x, y, color};
+  if (primary && plot_point(d1, &x, &y)) hits->point[hits->count++] = {x, y, color};
+  if (secondary && plot_point(d2, &x, &y)) hits->point[hits->count++] = {x, y, color};
   return hits->count;
 }
 
