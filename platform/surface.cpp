@@ -33,12 +33,16 @@ void* reserve_bytes(size_t n) {
   return p == MAP_FAILED ? nullptr : p;
 }
 
-// Hands the whole pages from pixel `first` on back to the system, up to
-// pixel `last`; they read as 0 again.
-void drop_pixels(uint32_t* px, size_t first, size_t last) {
-  const size_t from = (first * sizeof(uint32_t) + kPage - 1) / kPage * kPage;
-  const size_t to = last * sizeof(uint32_t) / kPage * kPage;
-  if (to > from) madvise(reinterpret_cast<char*>(px) + from, to - from, MADV_DONTNEED);
+// Clears pixels [first, last): the whole pages go back to the system (they
+// read as 0 again), the part-pages at either end are cleared in place.
+void clear_pixels(uint32_t* px, size_t first, size_t last) {
+  if (last <= first) return;
+  const size_t per_page = kPage / sizeof(uint32_t);
+  const size_t from = std::min(last, (first + per_page - 1) / per_page * per_page);
+  const size_t to = std::max(from, last / per_page * per_page);
+  for (size_t i = first; i < from; ++i) __atomic_store_n(px + i, 0u, __ATOMIC_RELAXED);
+  for (size_t i = to; i < last; ++i) __atomic_store_n(px + i, 0u, __ATOMIC_RELAXED);
+  if (to > from) madvise(px + from, (to - from) * sizeof(uint32_t), MADV_DONTNEED);
 }
 
 }  // namespace
@@ -67,9 +71,7 @@ void Surface::resize(int width, int height) {
   // What the client does not cover now reads black when it grows again.
   const size_t used = static_cast<size_t>(std::max(width, 1)) * static_cast<size_t>(height);
   const size_t was = static_cast<size_t>(std::max(old_w, 1)) * static_cast<size_t>(old_h);
-  for (size_t i = used; i < std::min(was, (used + kPage) / kPage * kPage); ++i)
-    __atomic_store_n(px_ + i, 0u, __ATOMIC_RELAXED);
-  drop_pixels(px_, used, std::max(was, used));
+  clear_pixels(px_, used, was);
   set_drawable(drawable_);
 }
 
@@ -100,7 +102,7 @@ void Surface::set_drawable(bool drawable) {
 
 void Surface::discard() {
   set_drawable(false);
-  drop_pixels(px_, 0, static_cast<size_t>(std::max(width(), 1)) * static_cast<size_t>(height()));
+  clear_pixels(px_, 0, static_cast<size_t>(std::max(width(), 1)) * static_cast<size_t>(height()));
 }
 
 void Surface::fill(int left, int top, int right, int bottom, uint32_t rgb) {

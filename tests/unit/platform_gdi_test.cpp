@@ -163,6 +163,25 @@ TEST_F(Gdi, DcHeldAcrossAResizeDrawsWithTheNewClip) {
             (std::vector<rt::Lit>{{70, 10, kColour}}));
 }
 
+// What a smaller client gave up reads black when the client grows again,
+// before anything repaints it, whatever the sizes' pixel counts are.
+TEST_F(Gdi, GrownClientStartsBlackWhereItWasGivenUp) {
+  struct Case {
+    int small_w, small_h;
+  };
+  const Case cases[] = {{1, 1}, {100, 1}, {37, 3}, {99, 99}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.small_w << "x" << c.small_h);
+    SetWindowPos(hwnd, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+    rt::fill_client(hwnd, WHITE_BRUSH);
+    SetWindowPos(hwnd, nullptr, 0, 0, c.small_w, c.small_h, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(hwnd, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+    for (const rt::Lit& p : rt::lit_pixels(rt::read_client(hwnd, 100, 100), 100))
+      ASSERT_TRUE(p.x < c.small_w && p.y < c.small_h) << "stale pixel at " << p.x << "," << p.y;
+    rt::drain();
+  }
+}
+
 TEST_F(Gdi, ExhaustedDcPoolFailsUntilOneIsReleased) {
   std::vector<HDC> held;
   for (HDC dc; (dc = GetDC(hwnd)) != nullptr && held.size() < 1000;) held.push_back(dc);
