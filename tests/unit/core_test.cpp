@@ -185,16 +185,23 @@ TEST(Optics, DeviationsStayInTheirRanges) {
     }
 }
 
+// The Fresnel equations in their trigonometric form: the primary and
+// secondary intensities at impact parameter b for colour k.
+void trigonometric_intensities(double b, int k, double* i1, double* i2) {
+  const double n = 1.33 + 0.01 * k, i = asin(b), r = asin(b / n);
+  const double rs = pow(sin(i - r) / sin(i + r), 2), rp = pow(tan(i - r) / tan(i + r), 2);
+  *i1 = 0.5 * (rs * pow(1 - rs, 2) + rp * pow(1 - rp, 2));
+  *i2 = 0.5 * (rs * rs * pow(1 - rs, 2) + rp * rp * pow(1 - rp, 2));
+}
+
 // The intensities come from square roots; they must agree with the Fresnel
 // equations in their trigonometric form everywhere in the drop.
 TEST(Optics, IntensitiesAgreeWithTheTrigonometricForm) {
   for (int k = 0; k < 6; ++k)
     for (int j = 1; j < 1000; ++j) {
-      const double b = j / 1000.0, n = 1.33 + 0.01 * k;
-      const double i = asin(b), r = asin(b / n);
-      const double rs = pow(sin(i - r) / sin(i + r), 2), rp = pow(tan(i - r) / tan(i + r), 2);
-      const double i1 = 0.5 * (rs * pow(1 - rs, 2) + rp * pow(1 - rp, 2));
-      const double i2 = 0.5 * (rs * rs * pow(1 - rs, 2) + rp * rp * pow(1 - rp, 2));
+      const double b = j / 1000.0;
+      double i1, i2;
+      trigonometric_intensities(b, k, &i1, &i2);
       rainbow_ray ray;
       rainbow_optics(b, k, &ray);
       ASSERT_NEAR(ray.i1, i1, 1e-12 * i1) << "b " << b << " colour " << k;
@@ -230,10 +237,8 @@ TEST(Optics, AcceptanceIsThatOfTheTrigonometricForm) {
       if (q >= 1) break;
       const double b = sqrt(q);
       for (int k = 0; k < 6; ++k) {
-        const double n = 1.33 + 0.01 * k, i = asin(b), r = asin(b / n);
-        const double rs = pow(sin(i - r) / sin(i + r), 2), rp = pow(tan(i - r) / tan(i + r), 2);
-        const double i1 = 0.5 * (rs * pow(1 - rs, 2) + rp * pow(1 - rp, 2));
-        const double i2 = 0.5 * (rs * rs * pow(1 - rs, 2) + rp * rp * pow(1 - rp, 2));
+        double i1, i2;
+        trigonometric_intensities(b, k, &i1, &i2);
         rainbow_ray ray;  // the step's own intensities
         rainbow_optics(b, k, &ray);
         ASSERT_FALSE(some_threshold_tells_apart(i1, ray.i1, 0.04))
