@@ -7,15 +7,16 @@
 # Timed from the start, or for another size than the first 640 x 480 from
 # the resize (which wipes the window and starts the picture again); the
 # window is dumped with xwd (x11-apps) every INTERVAL seconds (default 0.05,
-# 0.25 when large: a dump makes the X server busy, and the program's
-# presenting waits for it).  "Finished" is what rainbow_render draws at that
+# 0.25 when large: each dump makes the X server copy the whole window, which
+# takes the machine from the program too).  "Finished" is what rainbow_render draws at that
 # size with 200 M steps; each dump's lit pixels are counted against it
 # afterwards, so counting costs the program nothing.
 #
 # The time is where the line between the last dump under 99% and the first
-# at or over it crosses 99%, each dump taken at the time it ended.  The lit
-# count grows ever more slowly, so that line lies under the true count and
-# the figure errs late, never early.
+# at or over it crosses 99%, each dump taken at the time it ended (the first
+# dump's own time when it is already over).  The lit count grows ever more
+# slowly, so that line lies under the true count and the figure errs late,
+# never early.
 set -euo pipefail
 source "$(dirname "$0")/../tests/e2e/lib.sh"
 e2e_init time_to_bows
@@ -55,16 +56,20 @@ for i in $(seq -w 0 399); do
   sleep "$interval"
 done
 kill "$program_pid"
-prev_n=0 prev_ns=0
+prev_n= prev_ns=
 for dump in "$work"/dump*.xwd; do
   n=$(lit "xwd:$dump")
   ns=$(cat "${dump%.xwd}.ns")
   if awk -v n="$n" -v f="$final" 'BEGIN { exit !(n >= 0.99 * f) }'; then
     awk -v ns="$ns" -v n="$n" -v pn="$prev_n" -v pns="$prev_ns" -v f="$final" -v w="$width" \
       -v h="$height" -v p="$(basename "$prog")" 'BEGIN {
-        t = ns; if (n > pn) t = pns + (ns - pns) * (0.99 * f - pn) / (n - pn)
-        printf "%s %dx%d: 99%% of the bows after %.2f s (dumps at %.2f s: %d, %.2f s: %d of %d pixels)\n",
-          p, w, h, t / 1e9, pns / 1e9, pn, ns / 1e9, n, f }'
+        t = ns; before = ""
+        if (pns != "" && n > pn) {
+          t = pns + (ns - pns) * (0.99 * f - pn) / (n - pn)
+          before = sprintf("%.2f s: %d, ", pns / 1e9, pn)
+        }
+        printf "%s %dx%d: 99%% of the bows after %.2f s (dumps at %s%.2f s: %d of %d pixels)\n",
+          p, w, h, t / 1e9, before, ns / 1e9, n, f }'
     exit 0
   fi
   prev_n=$n prev_ns=$ns
