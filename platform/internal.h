@@ -62,8 +62,9 @@ struct Dc {
 };
 
 // Client pixels are 0x00RRGGBB; GDI colours are COLORREF (0x00BBGGRR).
+// (One byte swap: the high byte, unused, falls off the end.)
 inline uint32_t rgb_from_colorref(COLORREF c) {
-  return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+  return __builtin_bswap32(c) >> 8;
 }
 inline COLORREF colorref_from_rgb(uint32_t v) {
   return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);

@@ -79,7 +79,8 @@ class Surface {
   }
   void move_rows(int old_w, int new_w, int rows);
   std::atomic<uint8_t>& tile(int x, int y) {
-    return tiles_[static_cast<size_t>(y / kTile) * kTiles + static_cast<size_t>(x / kTile)];
+    // (x, y) is never negative: unsigned division is a shift.
+    return tiles_[static_cast<unsigned>(y) / kTile * kTiles + static_cast<unsigned>(x) / kTile];
   }
 
   uint32_t* px_ = nullptr;

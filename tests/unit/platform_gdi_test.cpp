@@ -61,6 +61,21 @@ TEST_F(Gdi, WindowDcClipsToTheClientArea) {
   }
 }
 
+// Each channel lands where GetPixel finds it again; a COLORREF's high byte
+// (PALETTERGB's flag) names no channel and is dropped.
+TEST_F(Gdi, SetPixelKeepsEachChannelAndDropsTheHighByte) {
+  const COLORREF cases[][2] = {
+      {RGB(1, 2, 3), RGB(1, 2, 3)}, {0x02123456, 0x00123456}, {0xFF000000, 0}};
+  HDC dc = GetDC(hwnd);
+  ASSERT_NE(dc, nullptr);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c[0]);
+    EXPECT_EQ(SetPixel(dc, 5, 7, c[0]), c[1]);
+    EXPECT_EQ(GetPixel(dc, 5, 7), c[1]);
+  }
+  ReleaseDC(hwnd, dc);
+}
+
 TEST_F(Gdi, PaintDcClipsToTheInvalidRectangle) {
   ShowWindow(hwnd, SW_SHOW);
   rt::drain();
