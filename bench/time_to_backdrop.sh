@@ -40,14 +40,7 @@ corner_lit() {
 for name in rainbow_bitmap rainbow_photo; do
   start=$(date +%s%N)
   start_program "$bin/$name" "$work"
-  # Looked for every 10 ms: xdotool's own --sync waits far longer between looks.
-  window=""
-  for _ in $(seq 1 300); do
-    window=$(xdotool search --onlyvisible --name '^draw simulated rainbow$' 2>/dev/null | head -n 1) || true
-    [ -n "$window" ] && break
-    sleep 0.01
-  done
-  [ -n "$window" ] || fail "$name: no window"
+  find_window_now 'draw simulated rainbow' 300 || fail "$name: no window"
   pixels_at || fail "$name: cannot dump the window"
   for _ in $(seq 1 300); do
     corner_lit && break

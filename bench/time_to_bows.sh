@@ -33,15 +33,7 @@ final=$(lit "$work/final.png")
 
 start=$(date +%s%N)
 start_program "$prog" "$(dirname "$prog")"
-# xdotool's own --sync looks again only every half second, which alone would
-# put the first dump past half a second: ask every 10 ms instead.
-window=
-for _ in $(seq 1000); do
-  window=$(xdotool search --onlyvisible --name '^draw simulated rainbow$' 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] && break
-  sleep 0.01
-done
-[ -n "$window" ] || fail "no window"
+find_window_now 'draw simulated rainbow' || fail "no window"
 xdotool windowmove "$window" 0 0
 if [ "$width" -ne 640 ] || [ "$height" -ne 480 ]; then
   xdotool windowsize "$window" "$width" "$height"

@@ -87,6 +87,19 @@ find_window() {
   [ -n "$window" ]
 }
 
+# The same, looked for every 10 ms for up to $2 hundredths of a second
+# (default 1000): xdotool's own --sync looks only every half second, which
+# a timing cannot afford.
+find_window_now() {
+  window=
+  for _ in $(seq "${2:-1000}"); do
+    window=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && return 0
+    sleep 0.01
+  done
+  return 1
+}
+
 # Waits up to $1 tenths of a second for the program to end; sets $status.
 wait_exit() {
   within "$1" eval '! running' || return 1
