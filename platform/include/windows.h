@@ -8,12 +8,19 @@
 //                         UpdateWindow InvalidateRect GetClientRect SetWindowPos IsWindow
 //                         PeekMessageA GetMessageA TranslateMessage DispatchMessageA
 //                         SendMessageA PostMessageA PostQuitMessage DefWindowProcA
-//                         LoadIconA LoadCursorA
+//                         LoadIconA LoadCursorA MessageBoxA
 //   drawing               GetDC ReleaseDC BeginPaint EndPaint SetPixel GetPixel FillRect
 //                         GetStockObject DeleteObject
+//   bitmaps               LoadImageA GetDIBits SetStretchBltMode StretchDIBits
 //   kernel                GetLastError SetLastError OutputDebugStringA CreateThread
 //                         WaitForSingleObject CloseHandle GetModuleHandleA Sleep
-// Anything else is absent on purpose: a program that needs it fails to build.
+//   files and memory      CreateFileA GetFileSize ReadFile GlobalAlloc GlobalLock
+//                         GlobalUnlock GlobalFree GlobalSize LocalAlloc LocalFree
+//   text                  FormatMessageA wsprintfA
+//   COM (ole2.h, olectl.h) CreateStreamOnHGlobal OleLoadPicture, IStream, IPicture
+// The comment at the top of each platform/*.cpp file says which arguments its
+// calls take.  Anything else is absent on purpose: a program that needs it
+// fails to build.
 // A call or argument the layer leaves out fails with ERROR_NOT_SUPPORTED (50)
 // and one line on stderr naming the call.
 //
@@ -48,6 +55,23 @@
 // 14. With no display a program ends at start-up with one line and exit code
 //     1 (a GUI program could never be seen or closed); a window destroyed by
 //     another program, or a display that goes away, ends it the same way.
+// 15. MessageBoxA dispatches no messages while the box is up, so the
+//     program's windows are not repainted until it is dismissed.  Where no
+//     box can be shown (SDL's dummy or offscreen driver) it writes caption and
+//     text to stderr and returns IDOK at once.
+// 16. StretchDIBits draws in every stretch mode as in COLORONCOLOR: HALFTONE
+//     does not average.
+// 17. FormatMessageA knows the system texts of the error codes the layer
+//     sets and a few more; for any other code it fails with
+//     ERROR_MR_MID_NOT_FOUND (317).
+// 18. OleLoadPicture reads JPEG and BMP streams only (no GIF, icon or
+//     metafile).  Its picture answers get_Handle, get_Type, get_Width,
+//     get_Height and IUnknown's methods, and E_NOTIMPL to the rest; a stream
+//     from CreateStreamOnHGlobal answers Read, Seek, Stat and IUnknown's
+//     methods, and E_NOTIMPL to the rest (Write and Clone among them).
+// 19. File names are the host's, so case matters.  A backslash separates
+//     folders, as on Win32, so a host file whose name holds one cannot be
+//     opened.
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 
