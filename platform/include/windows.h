@@ -59,8 +59,10 @@
 //     program's windows are not repainted until it is dismissed.  Where no
 //     box can be shown (SDL's dummy or offscreen driver) it writes caption and
 //     text to stderr and returns IDOK at once.
-// 16. StretchDIBits draws in every stretch mode as in COLORONCOLOR: HALFTONE
-//     does not average.
+// 16. Without LR_CREATEDIBSECTION LoadImageA still keeps a bitmap in its
+//     file's format (Win32 converts it to the screen's), and GetDIBits
+//     describes and reads it so.  StretchDIBits draws in every stretch mode
+//     as in COLORONCOLOR: HALFTONE does not average.
 // 17. FormatMessageA knows the system texts of the error codes the layer
 //     sets and a few more; for any other code it fails with
 //     ERROR_MR_MID_NOT_FOUND (317).
