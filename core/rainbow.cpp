@@ -3,6 +3,8 @@
 #include <math.h>
 #include <stdint.h>
 
+#include "shortcuts.h"
+
 double X, Y, B;
 
 layout_int cxClient{0}, cyClient{0};
@@ -19,15 +21,15 @@ const COLORREF rainbow_index[6] = {
 
 namespace {
 
-const double kRandomScale = 0.000030517578125;        // 2^-15
 const double kDegreesPerRadian = 57.295827908797776;  // 180 / 3.14159, as the bows were tuned
 const double kSecondaryOffset = 180.0;
-const double kPrimaryThreshold = 0.04;
-const double kSecondaryThreshold = 0.02;
 const double kSkyDegrees = 60.0;
 
 // Per thread, like the C runtime's: a new thread starts its own sequence at 1.
 thread_local uint32_t t_rand_state = 1;
+
+// X * X + Y * Y of the current sample in units of 2^-28; with X, Y and B.
+int q28;
 
 double square(double v) {
   return v * v;
@@ -140,28 +142,100 @@ bool rainbow_sample_point(void) {
   if (cxClient.load(std::memory_order_relaxed) == 0 ||
       cyClient.load(std::memory_order_relaxed) == 0)
     return false;
-  X = 2 * random_part() - 1;
-  Y = 2 * random_part() - 1;
-  // X and Y are multiples of 2^-14, so q is exact and q >= 1 exactly when
-  // its (correctly rounded) square root is.
-  const double q = X * X + Y * Y;
-  B = sqrt(q);
-  return q < 1;  // outside the drop's cross-section otherwise
+  // X = 2 * random_part() - 1 = (rand() - 16384) * 2^-14 exactly, so q is
+  // an exact multiple of 2^-28, and q >= 1 exactly when its (correctly
+  // rounded) square root is.
+  const int ix = rainbow_rand() - 16384, iy = rainbow_rand() - 16384;
+  X = ix * (1.0 / 16384);
+  Y = iy * (1.0 / 16384);
+  q28 = ix * ix + iy * iy;
+  B = sqrt(q28 * (1.0 / kQ28One));
+  return q28 < kQ28One;  // outside the drop's cross-section otherwise
 }
+
+namespace {
+
+// Angles and pixels worked out from the arcsine table are kept only where
+// the exact ones are sure to give the same: within kAngleError degrees of
+// the exact deviation, every angle must give one pixel.
+constexpr double kAngleError = 1e-6;
+static_assert(8 * 57.3 * kArcsineError < kAngleError / 2,
+              "a deviation carries up to 8 times an arcsine's error, in degrees");
+
+struct layout_now {
+  double xbase, xdiff, ybase, ydiff;
+};
+
+enum { kDropped, kPlotted, kUnsure };
+
+// plot_point's pixel for an angle within kAngleError of `angle`, with
+// X / B and Y / B given; kUnsure where an angle that close might give
+// another pixel or be dropped instead.
+inline int table_point(double angle, const layout_now& l, double xb, double yb, int* x, int* y) {
+  const double m = fabs(angle);
+  if (m > kSkyDegrees + kAngleError) return kDropped;
+  if (m >= kSkyDegrees - kAngleError) return kUnsure;
+  const double a = m * (1 / kSkyDegrees);
+  const double fx = l.xbase + l.xdiff * a * xb, fy = l.ybase - l.ydiff * a * fabs(yb);
+  // How far the exact fx and fy can lie: the angle's share, and a little
+  // for the roundings of two ways of working them out.
+  const double dx = l.xdiff * (kAngleError / 59) + 1e-6, dy = l.ydiff * (kAngleError / 59) + 1e-6;
+  if (!(fabs(fx) < 1e7 && fabs(fy) < 1e7)) return kUnsure;  // NaN; an int holds the rest
+  *x = static_cast<int>(fx);
+  *y = static_cast<int>(fy);
+  return static_cast<int>(fx - dx) == *x && static_cast<int>(fx + dx) == *x &&
+                 static_cast<int>(fy - dy) == *y && static_cast<int>(fy + dy) == *y
+             ? kPlotted
+             : kUnsure;
+}
+
+// The rays' pixels from the arcsine table; false where one of them is
+// unsure and the exact way must decide both.
+inline bool table_rays(int k, bool primary, bool secondary, rainbow_hits* hits) {
+  const auto read = [](const layout_int& v) {  // as plot_point reads it
+    return static_cast<double>(static_cast<unsigned>(v.load(std::memory_order_relaxed)));
+  };
+  const layout_now l = {read(xbase), read(xdiff), read(ybase), read(ydiff)};
+  // A narrow window's huge xdiff would leave the roundings no margin.
+  if (!(l.xdiff < 1048576 && l.ydiff < 1048576)) return false;
+  const double i = rainbow_table_incidence(q28, B), r = rainbow_table_refraction(B, k);
+  const double d1 = (4 * r - 2 * i) * kDegreesPerRadian;
+  const double d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
+  const double inverse_b = 1 / B, xb = X * inverse_b, yb = Y * inverse_b;
+  const COLORREF color = rainbow_index[k];
+  int x, y;
+  const int first = primary ? table_point(d1, l, xb, yb, &x, &y) : kDropped;
+  if (first == kUnsure) return false;
+  if (first == kPlotted) hits->point[hits->count++] = {x, y, color};
+  const int second = secondary ? table_point(d2, l, xb, yb, &x, &y) : kDropped;
+  if (second == kUnsure) return false;
+  if (second == kPlotted) hits->point[hits->count++] = {x, y, color};
+  return true;
+}
+
+}  // namespace
 
 int rainbow_sample_rays(rainbow_hits* hits) {
   hits->count = 0;
   const int k = random_int(6);
-  // Both thresholds are drawn whatever the first test gives.  The tests
-  // need only the intensities; the arcsines of the deviations are worked
-  // out only for a ray that is seen, with the same values as always.
-  const double t1 = random_part() * kPrimaryThreshold;
-  const double t2 = random_part() * kSecondaryThreshold;
-  double i1, i2;
-  intensities(B, k, &i1, &i2);
-  const bool primary = i1 >= t1, secondary = i2 >= t2;
+  // Both thresholds are drawn whatever the first test gives.
+  const int u1 = rainbow_rand(), u2 = rainbow_rand();
+  const rainbow_acceptance& sure = rainbow_acceptance_for(q28, k);
+  bool primary, secondary;
+  if ((u1 <= sure.primary_sure || u1 > sure.primary_maybe) &&
+      (u2 <= sure.secondary_sure || u2 > sure.secondary_maybe)) {
+    primary = u1 <= sure.primary_sure;
+    secondary = u2 <= sure.secondary_sure;
+  } else {
+    double i1, i2;
+    intensities(B, k, &i1, &i2);
+    primary = i1 >= rainbow_threshold(u1, kPrimaryThreshold);
+    secondary = i2 >= rainbow_threshold(u2, kSecondaryThreshold);
+  }
   if (!primary && !secondary) return 0;
+  if (table_rays(k, primary, secondary, hits)) return hits->count;
 
+  hits->count = 0;
   double d1, d2;
   deviations(B, k, &d1, &d2);
   const COLORREF color = rainbow_index[k];
