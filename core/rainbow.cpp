@@ -3,6 +3,7 @@
 #include <math.h>
 #include <stdint.h>
 
+#include "optics.h"
 #include "shortcuts.h"
 
 double X, Y, B;
@@ -21,8 +22,9 @@ const COLORREF rainbow_index[6] = {
 
 namespace {
 
-const double kDegreesPerRadian = 57.295827908797776;  // 180 / 3.14159, as the bows were tuned
-const double kSecondaryOffset = 180.0;
+using rainbow_exact::deviations;
+using rainbow_exact::intensities;
+
 const double kSkyDegrees = 60.0;
 
 // Per thread, like the C runtime's: a new thread starts its own sequence at 1.
@@ -30,10 +32,6 @@ thread_local uint32_t t_rand_state = 1;
 
 // X * X + Y * Y of the current sample in units of 2^-28; with X, Y and B.
 int q28;
-
-double square(double v) {
-  return v * v;
-}
 
 // Truncates toward zero; false where the value has no int (NaN, huge), which
 // the device context would have clipped anyway.
@@ -93,46 +91,6 @@ void rainbow_plot_pixel(HDC hdc, int index, double angle) {
   if (plot_point(angle, &x, &y)) SetPixel(hdc, x, y, rainbow_index[index]);
 }
 
-namespace {
-
-inline double refractive_index(int k) {
-  return 1.33 + 0.01 * k;  // red to violet
-}
-
-// Fresnel reflectance per polarisation, from sin i = b and sin r = b / n
-// with square roots alone (the sines and tangents of i - r and i + r by
-// their sum formulas).  The values differ from the trigonometric form in
-// the last bits only, and a test checks that no acceptance test can come
-// out differently for any point and threshold the generator can draw.  At
-// b == 0 they are 0/0 (NaN) and every comparison with them is false, so the
-// centre ray draws nothing.
-inline void intensities(double b, int k, double* i1, double* i2) {
-  const double sin_i = b, cos_i = sqrt(1 - b * b);
-  const double sin_r = b / refractive_index(k), cos_r = sqrt(1 - sin_r * sin_r);
-  const double sin_diff = sin_i * cos_r - cos_i * sin_r;  // sin(i - r)
-  const double sin_sum = sin_i * cos_r + cos_i * sin_r;   // sin(i + r)
-  const double cos_diff = cos_i * cos_r + sin_i * sin_r;  // cos(i - r)
-  const double cos_sum = cos_i * cos_r - sin_i * sin_r;   // cos(i + r)
-  // tan(i - r) / tan(i + r) is sin(i - r) / sin(i + r) times cos(i + r) / cos(i - r).
-  const double ratio = sin_diff / sin_sum;
-  const double rs = square(ratio);
-  const double rp = square(ratio * (cos_sum / cos_diff));
-  const double ts = 1 - rs;
-  const double tp = 1 - rp;
-  *i1 = 0.5 * (rs * ts * ts + rp * tp * tp);
-  *i2 = 0.5 * (rs * rs * ts * ts + rp * rp * tp * tp);
-}
-
-// Deviations in degrees from the antisolar point, primary and secondary.
-inline void deviations(double b, int k, double* d1, double* d2) {
-  const double i = asin(b);                        // incidence
-  const double r = asin(b / refractive_index(k));  // refraction
-  *d1 = (4 * r - 2 * i) * kDegreesPerRadian;
-  *d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
-}
-
-}  // namespace
-
 void rainbow_optics(double b, int k, rainbow_ray* ray) {
   deviations(b, k, &ray->d1, &ray->d2);
   intensities(b, k, &ray->i1, &ray->i2);
@@ -162,7 +120,7 @@ __attribute__((always_inline)) inline bool sample_point() {
 // the exact ones are sure to give the same: within kAngleError degrees of
 // the exact deviation, every angle must give one pixel.
 constexpr double kAngleError = 1e-6;
-static_assert(8 * 57.3 * kArcsineError < kAngleError / 2,
+static_assert(8 * rainbow_exact::kDegreesPerRadian * kArcsineError < kAngleError / 2,
               "a deviation carries up to 8 times an arcsine's error, in degrees");
 
 struct layout_now {
@@ -202,8 +160,8 @@ inline bool table_rays(int k, bool primary, bool secondary, rainbow_hits* hits) 
   // A narrow window's huge xdiff would leave the roundings no margin.
   if (!(l.xdiff < 1048576 && l.ydiff < 1048576)) return false;
   const double i = rainbow_table_incidence(q28, B), r = rainbow_table_refraction(B, k);
-  const double d1 = (4 * r - 2 * i) * kDegreesPerRadian;
-  const double d2 = (6 * r - 2 * i) * kDegreesPerRadian - kSecondaryOffset;
+  double d1, d2;
+  rainbow_exact::deviation_angles(i, r, &d1, &d2);
   const double inverse_b = 1 / B, xb = X * inverse_b, yb = Y * inverse_b;
   const COLORREF color = rainbow_index[k];
   int x, y;

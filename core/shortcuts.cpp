@@ -2,8 +2,6 @@
 
 #include <math.h>
 
-#include "rainbow.h"
-
 rainbow_acceptance rainbow_acceptance_table[kAcceptanceBands][6];
 rainbow_cubic rainbow_arcsine_table[kArcsinePieces];
 
@@ -22,12 +20,11 @@ int16_t last_draw_at_most(double v, double scale) {
 void fill_band(int band, int k) {
   double lo1 = INFINITY, hi1 = -INFINITY, lo2 = INFINITY, hi2 = -INFINITY;
   const int first = band << kAcceptanceShift, span = (1 << kAcceptanceShift) - 1;
-  for (int s = 0; s <= 4; ++s) {
-    const int q28 = first + span / 4 * s + (s == 4 ? span % 4 : 0);
-    rainbow_ray ray;
-    rainbow_optics(sqrt(q28 * (1.0 / kQ28One)), k, &ray);
-    lo1 = fmin(lo1, ray.i1), hi1 = fmax(hi1, ray.i1);
-    lo2 = fmin(lo2, ray.i2), hi2 = fmax(hi2, ray.i2);
+  for (int s = 0; s <= 4; ++s) {  // the band's first, last and three between
+    double i1, i2;
+    rainbow_exact::intensities(sqrt((first + span * s / 4) * (1.0 / kQ28One)), k, &i1, &i2);
+    lo1 = fmin(lo1, i1), hi1 = fmax(hi1, i1);
+    lo2 = fmin(lo2, i2), hi2 = fmax(hi2, i2);
   }
   const double m1 = 0.5 * (hi1 - lo1) + 1e-14 * hi1, m2 = 0.5 * (hi2 - lo2) + 1e-14 * hi2;
   rainbow_acceptance& a = rainbow_acceptance_table[band][k];
