@@ -41,6 +41,13 @@ bool to_pixel(double v, int* out) {
   return true;
 }
 
+// A layout value as the plotting reads it: as unsigned, so a window 48
+// pixels wide or less, whose xdiff is negative, reads back huge and its
+// points land off-window.
+inline double layout_value(const layout_int& v) {
+  return static_cast<unsigned>(v.load(std::memory_order_relaxed));
+}
+
 }  // namespace
 
 int rainbow_rand(void) {
@@ -77,12 +84,8 @@ void rainbow_update_layout(LPARAM lParam) {
 inline bool plot_point(double angle, int* x, int* y) {
   if (fabs(angle) > kSkyDegrees) return false;
   const double a = fabs(angle) / kSkyDegrees;
-  // The layout is read as unsigned: a window 48 pixels wide or less has a
-  // negative xdiff that reads back huge, so its points land off-window.
-  const double fx = static_cast<unsigned>(xbase.load(std::memory_order_relaxed)) +
-                    static_cast<unsigned>(xdiff.load(std::memory_order_relaxed)) * a * (X / B);
-  const double fy = static_cast<unsigned>(ybase.load(std::memory_order_relaxed)) -
-                    static_cast<unsigned>(ydiff.load(std::memory_order_relaxed)) * a * fabs(Y / B);
+  const double fx = layout_value(xbase) + layout_value(xdiff) * a * (X / B);
+  const double fy = layout_value(ybase) - layout_value(ydiff) * a * fabs(Y / B);
   return to_pixel(fx, x) && to_pixel(fy, y);
 }
 
@@ -153,10 +156,8 @@ inline int table_point(double angle, const layout_now& l, double xb, double yb, 
 // The rays' pixels from the arcsine table; false where one of them is
 // unsure and the exact way must decide both.
 inline bool table_rays(int k, bool primary, bool secondary, rainbow_hits* hits) {
-  const auto read = [](const layout_int& v) {  // as plot_point reads it
-    return static_cast<double>(static_cast<unsigned>(v.load(std::memory_order_relaxed)));
-  };
-  const layout_now l = {read(xbase), read(xdiff), read(ybase), read(ydiff)};
+  const layout_now l = {layout_value(xbase), layout_value(xdiff), layout_value(ybase),
+                        layout_value(ydiff)};
   // A narrow window's huge xdiff would leave the roundings no margin.
   if (!(l.xdiff < 1048576 && l.ydiff < 1048576)) return false;
   const double i = rainbow_table_incidence(q28, B), r = rainbow_table_refraction(B, k);
