@@ -1,6 +1,7 @@
 // Samples per second of the sample step: its arithmetic alone, drawing into a
-// plain pixel array, drawing into a window DC (the same step; the ratio of
-// the two is the device-context path's cost), that path alone, and one turn
+// plain pixel array, through three empty calls, drawing into a window DC (the
+// same step; the ratio to the plain array is the device-context path's cost),
+// that path alone, and one turn
 // of the idle loop (PeekMessageA + step) with presenting on, at 640 x 480 and
 // 1920 x 1080.
 //
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <vector>
 
+#include "empty_calls.h"
 #include "rainbow.h"
 #include "shell.h"
 
@@ -84,6 +86,32 @@ void BM_StepIntoPlainArray(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_StepIntoPlainArray)->Args({640, 480})->Args({1600, 1200});
+
+// The same step through three calls that check nothing (empty_calls.cpp):
+// the floor under any path that makes a call for each of GetDC, SetPixel
+// and ReleaseDC, against the plain array above.
+void BM_StepThroughEmptyCalls(benchmark::State& state) {
+  const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+  rainbow_update_layout(MAKELPARAM(w, h));
+  std::vector<uint32_t> px(static_cast<size_t>(w) * static_cast<size_t>(h));
+  empty_calls::pixels = px.data();
+  empty_calls::width = w;
+  empty_calls::height = h;
+  HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(1));
+  rainbow_srand(1);
+  for (auto _ : state) {
+    if (!rainbow_sample_point()) continue;
+    HDC hdc = empty_calls::get_dc(hwnd);
+    rainbow_hits hits;
+    const int count = rainbow_sample_rays(&hits);
+    for (int j = 0; j < count; ++j)
+      empty_calls::set_pixel(hdc, hits.point[j].x, hits.point[j].y, hits.point[j].color);
+    empty_calls::release_dc(hwnd, hdc);
+  }
+  benchmark::DoNotOptimize(px.data());
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_StepThroughEmptyCalls)->Args({640, 480});
 
 void BM_StepIntoWindowDC(benchmark::State& state) {
   HWND hwnd = bench_window(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
