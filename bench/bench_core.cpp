@@ -60,29 +60,19 @@ BENCHMARK(BM_StepArithmetic);
 
 // The same step as display_current_operation, its pixels stored into a
 // plain array (clipped as a device context clips) instead of through a DC.
-struct Canvas {
-  int w, h;
-  std::vector<uint32_t> px;
-  void step() {
-    if (!rainbow_sample_point()) return;
-    rainbow_hits hits;
-    const int count = rainbow_sample_rays(&hits);
-    for (int j = 0; j < count; ++j) {
-      const int x = hits.point[j].x, y = hits.point[j].y;
-      if (x >= 0 && x < w && y >= 0 && y < h)
-        px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] =
-            hits.point[j].color;
-    }
-  }
-};
-
 void BM_StepIntoPlainArray(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   rainbow_update_layout(MAKELPARAM(w, h));
-  Canvas c{w, h, std::vector<uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h))};
+  PlainPixels canvas(w, h);
   rainbow_srand(1);
-  for (auto _ : state) c.step();
-  benchmark::DoNotOptimize(c.px.data());
+  for (auto _ : state) {
+    if (!rainbow_sample_point()) continue;
+    rainbow_hits hits;
+    const int count = rainbow_sample_rays(&hits);
+    for (int j = 0; j < count; ++j)
+      canvas.set(hits.point[j].x, hits.point[j].y, hits.point[j].color);
+  }
+  benchmark::DoNotOptimize(canvas.px.data());
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_StepIntoPlainArray)->Args({640, 480})->Args({1600, 1200});
@@ -93,10 +83,8 @@ BENCHMARK(BM_StepIntoPlainArray)->Args({640, 480})->Args({1600, 1200});
 void BM_StepThroughEmptyCalls(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   rainbow_update_layout(MAKELPARAM(w, h));
-  std::vector<uint32_t> px(static_cast<size_t>(w) * static_cast<size_t>(h));
-  empty_calls::pixels = px.data();
-  empty_calls::width = w;
-  empty_calls::height = h;
+  PlainPixels canvas(w, h);
+  empty_calls::target = &canvas;
   HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(1));
   rainbow_srand(1);
   for (auto _ : state) {
@@ -108,7 +96,7 @@ void BM_StepThroughEmptyCalls(benchmark::State& state) {
       empty_calls::set_pixel(hdc, hits.point[j].x, hits.point[j].y, hits.point[j].color);
     empty_calls::release_dc(hwnd, hdc);
   }
-  benchmark::DoNotOptimize(px.data());
+  benchmark::DoNotOptimize(canvas.px.data());
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_StepThroughEmptyCalls)->Args({640, 480});

@@ -5,16 +5,14 @@
 
 namespace empty_calls {
 
-uint32_t* pixels;
-int width, height;
+PlainPixels* target;
 
 HDC get_dc(HWND hwnd) {
   return reinterpret_cast<HDC>(hwnd);
 }
 
 COLORREF set_pixel(HDC, int x, int y, COLORREF color) {
-  if (x >= 0 && x < width && y >= 0 && y < height)
-    pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = color;
+  target->set(x, y, color);
   return color;
 }
 
