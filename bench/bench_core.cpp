@@ -1,9 +1,8 @@
 // Samples per second of the sample step: its arithmetic alone, drawing into a
 // plain pixel array, through three empty calls, drawing into a window DC (the
 // same step; the ratio to the plain array is the device-context path's cost),
-// that path alone, and one turn
-// of the idle loop (PeekMessageA + step) with presenting on, at 640 x 480 and
-// 1920 x 1080.
+// that path alone, and one turn of the idle loop (PeekMessageA + step) with
+// presenting on, at 640 x 480 and 1920 x 1080.
 //
 // With DISPLAY set (bench/run.sh starts an Xvfb) the window is a real X
 // window and presenting goes to the X server; without one SDL's dummy driver
