@@ -36,6 +36,7 @@ CLOUD_THIN, CLOUD_THICK = (214, 218, 224), (108, 114, 128)
 FALL_WHITE, FALL_GREY = (236, 240, 242), (138, 150, 156)
 POOL_DEEP = (20, 38, 42)
 MIST = (226, 230, 232)
+HALF = bytes(i // 2 for i in range(256))  # a table that halves bytes
 
 FALL_X, FALL_TOP, WATER = 0.5, 0.505, 0.795  # fractions of the width and height
 # Hills as rounded humps: (centre, top, half width at the foot), in fractions.
@@ -145,7 +146,7 @@ class Scene:
                     * H) for x, n, t in zip(range(W), rise, tufts)]
         columns = []
         for x in range(W):
-            wet = WET if abs((x + 0.5) / W - FALL_X) < 0.045 else ROCK
+            wet = WET if abs((x + 0.5) / W - FALL_X) < 0.04 + 0.015 * trees[x] else ROCK  # seeps
             columns.append(column([(bank[x], BANK), (spur[x], SPUR), (self.ridge[x], RIDGE),
                                    (rock[x], wet), (cliff[x], TREES), (far[x], FAR)]))
         self.materials = b"".join(columns)  # column-major: row y is materials[y::H]
@@ -155,8 +156,8 @@ class Scene:
                        min(x for x in range(W // 2, W) if front[x] <= self.water))
         # Shades: crowns and lumps (0..14), grain (0..7), rock strata (0..6, rock only).
         self.texture = field(rng, 8, H // 8, [(40, 40, 0.6), (14, 14, 1.0), (6, 8, 0.8)], 14.99)
-        self.clouds = field(rng, 16, self.sky_rows // 16 + 1,
-                            [(300, 110, 1), (120, 50, 0.5), (50, 24, 0.25), (20, 12, 0.12)], 255.99)
+        self.clouds = field(rng, 8, self.sky_rows // 8 + 1,
+                            [(300, 110, 1), (120, 50, 0.5), (50, 28, 0.25), (24, 16, 0.12)], 247.99)
         self.grain = bytes(rng.randrange(8) for _ in range(4096))
         self.strata = bytes(int(3.5 + 3.49 * n) for n in noise(rng, 4096, 9.0, 2))
         self.rock_only = bytes(7 if m // 32 in (ROCK, WET) else 0 for m in range(256))
@@ -194,12 +195,12 @@ class Scene:
         v = y / H
         if y % 4 == 0 or y == self.sky_rows:
             self.luts = self.tables(v, y < self.sky_rows)
-        if y < self.sky_rows:
-            density = between(self.clouds, y, 16)
+        g, s = (y * 1237) % (4096 - W), self.ledges[y] % (4096 - W)
+        if y < self.sky_rows:  # grain dithers the cloud noise's steps
+            density = add(between(self.clouds, y, 8), self.grain[g:g + W].translate(HALF))
             rgb = [bytearray(density.translate(t)) for t in self.luts]
         else:
             materials = self.materials[y::H]
-            g, s = (y * 1237) % (4096 - W), self.ledges[y] % (4096 - W)
             strata = (int.from_bytes(self.strata[s:s + W], "little")
                       & int.from_bytes(materials.translate(self.rock_only), "little"))
             index = add(materials, between(self.texture, y, 8), self.grain[g:g + W],
@@ -223,7 +224,7 @@ class Scene:
         streaks = self.fall[0]
         for c, grey, white in zip(rgb, FALL_GREY, FALL_WHITE):
             c[x0:x1] = bytes([int(b + (grey + (white - grey) * min(1.0, max(
-                0.0, 0.5 + 1.3 * streaks[x - x0] + 0.35 * t)) * lip - b) * min(
+                0.0, 0.5 + 1.3 * streaks[x - W // 2 + 100] + 0.35 * t)) * lip - b) * min(
                 1.0, max(0.0, (half - abs(x + 0.5 - centre)) / 2.5 + 0.5)))
                 for x, b in zip(range(x0, x1), c[x0:x1])])
 
