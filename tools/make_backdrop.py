@@ -111,7 +111,8 @@ def add(*rows):
 def hills(rng, humps, relief):
     """Skyline of a range of wooded humps, in pixel rows per column."""
     ridge, crowns = noise(rng, W, 0.12 * W, 4), noise(rng, W, 6.0, 2)
-    hump = lambda u: min(t + (0.9 - t) * smooth(0.0, w, abs(u - c)) for c, t, w in humps)
+    def hump(u):
+        return min(t + (0.9 - t) * smooth(0.0, w, abs(u - c)) for c, t, w in humps)
     return [int((hump((x + 0.5) / W) + relief * r + 0.01 * (abs(n) - 0.5)) * H)
             for x, r, n in zip(range(W), ridge, crowns)]
 
