@@ -14,9 +14,9 @@ the same bytes on every run (seeded noise, IEEE arithmetic).
 
 Speed: a pixel is one byte, material * 32 + shade, that colour tables turn
 into red, green and blue (bytes.translate). Materials are laid out a column at
-a time and read back a row at a time by slicing; shades are byte strings added
-or averaged as big integers, so per-pixel Python runs only for clouds, water
-and spray.
+a time and read back a row at a time by slicing; shades and clouds are byte
+strings added or averaged as big integers, so per-pixel Python runs only for
+the falling water, the pool and the spray.
 """
 
 import argparse, itertools, math, os, random, struct, sys, time  # standard library only
@@ -25,7 +25,7 @@ W, H = 960, 720
 SEED = 7  # another gives other clouds and outlines
 
 FAR, TREES, ROCK, WET, RIDGE, SPUR, BANK, SKY = range(8)  # materials, back to front but sky
-# Each material's shade 0 and shade 28 colours; shades between are mixed.
+# Each material's darkest and lightest colours: shades up to 3 and from 25; mixed between.
 COLOURS = {FAR: ((92, 108, 110), (128, 140, 146)), TREES: ((24, 40, 26), (66, 90, 56)),
            ROCK: ((70, 68, 62), (138, 128, 112)), WET: ((50, 54, 54), (112, 112, 106)),
            RIDGE: ((26, 46, 30), (86, 112, 72)), SPUR: ((16, 32, 16), (78, 106, 50)),
