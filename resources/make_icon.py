@@ -46,6 +46,7 @@ SKY_INSIDE_GAIN = 14  # the sky under a real bow is lighter than outside it
 GROUND = (10, 22, 18)
 STARS = [(3, 3), (12, 2), (27, 4), (21, 7), (6, 9), (29, 11)]
 STAR = (200, 205, 230)
+STAR_CELLS = set(STARS)  # each star fills its pixel of the 32 x 32 image
 
 TRANSPARENT = (0, 0, 0)  # ICO colour under a set AND-mask bit: leaves the screen as it is
 
@@ -110,13 +111,6 @@ def draw():
 THEME_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 
-def _in_star(x, y):
-    return (int(x), int(y)) in _STAR_CELLS
-
-
-_STAR_CELLS = set(STARS)
-
-
 def draw_rgba(size):
     """The design at size x size: rows of RGBA bytes, corners anti-aliased."""
     n = 4 if size <= 64 else 2
@@ -134,7 +128,7 @@ def draw_rgba(size):
                     cy = min(max(y, CORNER_RADIUS), SIZE - CORNER_RADIUS)
                     if math.hypot(x - cx, y - cy) > CORNER_RADIUS:
                         continue
-                    c = STAR if _in_star(x, y) else _sample(x, y)
+                    c = STAR if (int(x), int(y)) in STAR_CELLS else _sample(x, y)
                     inside += 1
                     for i in range(3):
                         acc[i] += c[i]
