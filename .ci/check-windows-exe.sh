@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # Checks cross-built Windows programs: GUI subsystem, only system DLLs imported
-# (so each .exe runs on its own), and icon group 303 holding one 32x32
-# 256-colour image.  Usage: check-windows-exe.sh EXE...   Exit 1 on any failure.
+# (so each .exe runs on its own), icon group 303 holding one 32x32 256-colour
+# image, and a version resource (what Explorer's properties show) naming the
+# program, the product and the project's version.
+# Usage: check-windows-exe.sh EXE...   Exit 1 on any failure.
 set -u
 
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}  # reads PE32 and PE32+ alike
+windres=${WINDRES:-x86_64-w64-mingw32-windres}  # so does this
+
+# The version CMake gives the project, as VERSIONINFO's four numbers.
+version=$(sed -n 's/^project(rainbow VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+IFS=. read -r v1 v2 v3 v4 <<<"$version"
+numbers="${v1:-0}, ${v2:-0}, ${v3:-0}, ${v4:-0}"
 
 # DLLs every Windows installation has; anything else would have to ship beside the .exe.
 system_dll='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|winmm|ws2_32|ntdll|msvcrt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$'
@@ -61,6 +69,22 @@ for exe in "$@"; do
   [ "$(wc -w <<<"$images")" -eq 1 ] && [ $((images)) -eq $icon_image_size ] ||
     fail "icon images of sizes '${images//$'\n'/ }', not one of $icon_image_size bytes (32x32, 256 colours)"
 
-  [ $bad -ne 0 ] || echo "ok   $exe: GUI subsystem; imports ${dlls//$'\n'/ }; icon group 303, one 32x32 8bpp image"
+  # The version resource, read back as windres decompiles it:
+  #   FILEVERSION 0, 1, 0, 0   /   VALUE "FileDescription", "Rainbow"
+  if ! rc=$("$windres" -i "$exe" -O rc 2>&1); then
+    fail "windres cannot read its resources: $rc"
+    continue
+  fi
+  value() { sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"\$/\1/p" <<<"$rc"; }
+  program=$(basename "$exe" .exe)
+  grep -q '^ *FILEVERSION '"$numbers"'$' <<<"$rc" && grep -q '^ *PRODUCTVERSION '"$numbers"'$' <<<"$rc" ||
+    fail "no version resource of version $numbers"
+  for want in "FileVersion=$version" "ProductVersion=$version" "ProductName=rainbow" \
+              "InternalName=$program" "OriginalFilename=$program.exe"; do
+    [ "$(value "${want%%=*}")" = "${want#*=}" ] || fail "version resource: ${want%%=*} is '$(value "${want%%=*}")', not '${want#*=}'"
+  done
+  [ -n "$(value FileDescription)" ] || fail "version resource: no FileDescription"
+
+  [ $bad -ne 0 ] || echo "ok   $exe: GUI subsystem; imports ${dlls//$'\n'/ }; icon group 303, one 32x32 8bpp image; version $version, \"$(value FileDescription)\""
 done
 exit $status

@@ -7,9 +7,14 @@ the SDL builds set as the window icon). Standard library only, so any machine
 with Python can regenerate them.
 
     make_icon.py [--check] [DIR]     DIR defaults to this script's folder
+    make_icon.py --theme DIR         the desktop's icons, into DIR (the build does this)
 
 --check writes nothing: it decodes the files in DIR and fails unless they hold
 exactly the picture drawn here, so a changed drawing cannot go in stale.
+
+--theme writes the same design for the hicolor icon theme: DIR/NxN/apps/rainbow.png
+at each size in THEME_SIZES (anti-aliased, with alpha) and
+DIR/scalable/apps/rainbow.svg, drawn from the same shapes and colours.
 """
 
 import argparse
@@ -41,6 +46,7 @@ SKY_INSIDE_GAIN = 14  # the sky under a real bow is lighter than outside it
 GROUND = (10, 22, 18)
 STARS = [(3, 3), (12, 2), (27, 4), (21, 7), (6, 9), (29, 11)]
 STAR = (200, 205, 230)
+STAR_CELLS = set(STARS)  # each star fills its pixel of the 32 x 32 image
 
 TRANSPARENT = (0, 0, 0)  # ICO colour under a set AND-mask bit: leaves the screen as it is
 
@@ -102,6 +108,83 @@ def draw():
     return _quantise(pixels)
 
 
+THEME_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
+def draw_rgba(size):
+    """The design at size x size: rows of RGBA bytes, corners anti-aliased."""
+    n = 4 if size <= 64 else 2
+    scale = SIZE / size / n  # design units per sample
+    offsets = [(i + 0.5) * scale for i in range(n)]
+    rows = []
+    for py in range(size):
+        row = bytearray()
+        for px in range(size):
+            acc, inside = [0.0, 0.0, 0.0], 0
+            for oy in offsets:
+                for ox in offsets:
+                    x, y = px * n * scale + ox, py * n * scale + oy
+                    cx = min(max(x, CORNER_RADIUS), SIZE - CORNER_RADIUS)
+                    cy = min(max(y, CORNER_RADIUS), SIZE - CORNER_RADIUS)
+                    if math.hypot(x - cx, y - cy) > CORNER_RADIUS:
+                        continue
+                    c = STAR if (int(x), int(y)) in STAR_CELLS else _sample(x, y)
+                    inside += 1
+                    for i in range(3):
+                        acc[i] += c[i]
+            if inside:
+                row += bytes(round(a / inside) for a in acc) + bytes([round(255 * inside / n / n)])
+            else:
+                row += bytes(4)
+        rows.append(bytes(row))
+    return rows
+
+
+def _hex(c):
+    return "#%02x%02x%02x" % tuple(round(v) for v in c)
+
+
+def svg_text():
+    """The same shapes in a 32 x 32 view box: sky, the lighter sky inside the
+    bow, the six bands, the ground, the stars, all inside the rounded square."""
+    cx, cy = CENTRE
+    inner = OUTER_RADIUS - len(BANDS) * BAND_WIDTH
+    lighter = tuple(min(255, c + SKY_INSIDE_GAIN) for c in SKY_TOP), tuple(
+        min(255, c + SKY_INSIDE_GAIN) for c in SKY_HORIZON)
+    out = ['<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">'
+           % (SIZE, SIZE, SIZE, SIZE), "<title>rainbow</title>", "<defs>"]
+    for name, (top, bottom) in (("sky", (SKY_TOP, SKY_HORIZON)), ("inside", lighter)):
+        out.append('<linearGradient id="%s" gradientUnits="userSpaceOnUse" x1="0" y1="0" '
+                   'x2="0" y2="%g"><stop offset="0" stop-color="%s"/><stop offset="1" '
+                   'stop-color="%s"/></linearGradient>' % (name, cy, _hex(top), _hex(bottom)))
+    out.append('<clipPath id="outline"><rect width="%d" height="%d" rx="%g"/></clipPath>'
+               % (SIZE, SIZE, CORNER_RADIUS))
+    out += ["</defs>", '<g clip-path="url(#outline)">',
+            '<rect width="%d" height="%g" fill="url(#sky)"/>' % (SIZE, cy),
+            '<circle cx="%g" cy="%g" r="%g" fill="url(#inside)"/>' % (cx, cy, inner)]
+    for i, colour in enumerate(BANDS):
+        out.append('<circle cx="%g" cy="%g" r="%g" fill="none" stroke="%s" stroke-width="%g"/>'
+                   % (cx, cy, OUTER_RADIUS - (i + 0.5) * BAND_WIDTH, _hex(colour), BAND_WIDTH))
+    out.append('<rect y="%g" width="%d" height="%g" fill="%s"/>'
+               % (cy, SIZE, SIZE - cy, _hex(GROUND)))
+    out += ['<rect x="%d" y="%d" width="1" height="1" fill="%s"/>' % (x, y, _hex(STAR))
+            for x, y in STARS]
+    out += ["</g>", "</svg>", ""]
+    return "\n".join(out)
+
+
+def write_theme(folder):
+    for size in THEME_SIZES:
+        path = os.path.join(folder, "%dx%d" % (size, size), "apps")
+        os.makedirs(path, exist_ok=True)
+        with open(os.path.join(path, "rainbow.png"), "wb") as f:
+            f.write(_png(size, draw_rgba(size)))
+    path = os.path.join(folder, "scalable", "apps")
+    os.makedirs(path, exist_ok=True)
+    with open(os.path.join(path, "rainbow.svg"), "w", encoding="ascii") as f:
+        f.write(svg_text())
+
+
 def palette_of(pixels):
     """Index 0 is the transparent colour; the opaque colours follow, sorted."""
     return [TRANSPARENT] + sorted({p for p in pixels if p is not None})
@@ -137,15 +220,18 @@ def _chunk(kind, data):
         ">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
 
 
-def png_bytes(pixels):
-    raw = bytearray()
-    for row in range(SIZE):
-        raw.append(0)  # filter type None
-        for p in pixels[row * SIZE:(row + 1) * SIZE]:
-            raw += bytes((0, 0, 0, 0)) if p is None else bytes(p) + b"\xff"
-    ihdr = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+def _png(size, rows):
+    """An 8-bit RGBA PNG of rows of RGBA bytes, unfiltered."""
+    raw = b"".join(b"\x00" + row for row in rows)  # filter type None
+    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + _chunk(b"IHDR", ihdr) + _chunk(b"IDAT", zlib.compress(raw, 9))
             + _chunk(b"IEND", b""))
+
+
+def png_bytes(pixels):
+    return _png(SIZE, [b"".join(bytes(4) if p is None else bytes(p) + b"\xff"
+                                for p in pixels[row * SIZE:(row + 1) * SIZE])
+                       for row in range(SIZE)])
 
 
 def read_ico(data):
@@ -211,8 +297,12 @@ def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--check", action="store_true",
                         help="verify the files in DIR instead of writing them")
+    parser.add_argument("--theme", metavar="DIR", help="write the hicolor theme's icons into DIR")
     parser.add_argument("dir", nargs="?", default=os.path.dirname(os.path.abspath(__file__)))
     args = parser.parse_args(argv)
+    if args.theme:
+        write_theme(args.theme)
+        return 0
     pixels = draw()
     ico_path = os.path.join(args.dir, "rainbow.ico")
     png_path = os.path.join(args.dir, "rainbow_icon.png")

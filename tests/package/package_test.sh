@@ -5,8 +5,11 @@
 # menu starts it (its Exec, in its Path, both under the scratch root) on an
 # X display: a backdrop program must find its picture (no "LoadImage:" line,
 # no box, the sky shows the picture), and each ends with exit code 0 from
-# Escape or, for rainbow_threaded, the close box.  Also: `cmake --install`
-# to another prefix writes entries that name that prefix.
+# Escape or, for rainbow_threaded, the close box.  The icons have their
+# sizes (the SVG draws what the PNGs show), the AppStream metainfo is valid
+# and names what the package holds, the manual pages render without a
+# warning.  Also: `cmake --install` to another prefix writes entries that
+# name that prefix.
 #
 #   package_test.sh BUILD_DIR [X_CLOSE]
 set -uo pipefail
@@ -16,20 +19,20 @@ e2e_init package_test
 build=${1:?usage: package_test.sh BUILD_DIR [X_CLOSE]}
 x_close=${2:-}
 title='draw simulated rainbow'
-need_tools cpack dpkg-deb dpkg-shlibdeps desktop-file-validate xdotool import convert xwininfo
+need_tools cpack dpkg-deb dpkg-shlibdeps desktop-file-validate xdotool import convert xwininfo \
+  appstreamcli xmllint rsvg-convert man lexgrog
+sizes='16 24 32 48 64 128 256'
+programs='rainbow_bitmap rainbow_photo rainbow_plain rainbow_render rainbow_threaded'
 
-expected_files='./usr/bin/rainbow_bitmap
-./usr/bin/rainbow_photo
-./usr/bin/rainbow_plain
-./usr/bin/rainbow_render
-./usr/bin/rainbow_threaded
-./usr/share/applications/rainbow_bitmap.desktop
-./usr/share/applications/rainbow_photo.desktop
-./usr/share/applications/rainbow_plain.desktop
-./usr/share/applications/rainbow_threaded.desktop
-./usr/share/icons/hicolor/32x32/apps/rainbow.png
-./usr/share/rainbow/wfall.bmp
-./usr/share/rainbow/wfall.jpg'
+expected_files=$({
+  printf './usr/bin/%s\n' $programs
+  printf './usr/share/applications/%s.desktop\n' rainbow_bitmap rainbow_photo rainbow_plain rainbow_threaded
+  for size in $sizes; do echo "./usr/share/icons/hicolor/${size}x$size/apps/rainbow.png"; done
+  echo ./usr/share/icons/hicolor/scalable/apps/rainbow.svg
+  printf './usr/share/man/man1/%s.1.gz\n' $programs
+  echo ./usr/share/metainfo/org.example.rainbow.metainfo.xml
+  printf './usr/share/rainbow/%s\n' wfall.bmp wfall.jpg
+} | LC_ALL=C sort)
 
 # ---- the package
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1 ||
@@ -43,15 +46,47 @@ field() { dpkg-deb -f "$deb" "$1"; }
 for lib in libc6 libsdl2-2.0-0 libpng16-16; do  # found by dpkg-shlibdeps, not listed by hand
   [[ ", $(field Depends)," == *", $lib "* ]] || fail "Depends lacks $lib: $(field Depends)"
 done
-files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort)
 [ "$files" = "$expected_files" ] || fail "files differ:"$'\n'"$(diff <(echo "$expected_files") <(echo "$files"))"
 dpkg-deb -c "$deb" | awk '{ print $2, $6 }' | grep -v '^root/root ' && fail "files not owned by root"
 echo "ok: $(basename "$deb"): fields, Depends ($(field Depends)), $(wc -l <<<"$files") files"
 
 root=$work/root
 dpkg -x "$deb" "$root" || fail "dpkg -x failed"
-[ "$(identify -format %wx%h "$root/usr/share/icons/hicolor/32x32/apps/rainbow.png")" = 32x32 ] ||
-  fail "the icon is not 32x32"
+
+# ---- icons, metainfo, manual pages
+icons=$root/usr/share/icons/hicolor
+for size in $sizes; do
+  got=$(identify -format '%m %wx%h %A' "$icons/${size}x$size/apps/rainbow.png")
+  [[ $got =~ ^"PNG ${size}x$size "(True|Blend)$ ]] || fail "the ${size}x$size icon is '$got', not a PNG with alpha"
+done
+# The SVG, drawn at 64 pixels, shows what the 64-pixel PNG shows.
+rsvg-convert -w 64 -h 64 "$icons/scalable/apps/rainbow.svg" -o "$work/svg.png" || fail "the SVG does not render"
+rmse=$(compare -metric RMSE "$work/svg.png" "$icons/64x64/apps/rainbow.png" null: 2>&1 | sed 's/.*(\(.*\))/\1/')
+awk -v e="$rmse" 'BEGIN { exit !(e < 0.05) }' || fail "the SVG differs from the PNG icon (RMSE $rmse)"
+echo "ok: icons at $sizes and an SVG of the same picture"
+
+metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
+appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 || fail "$(cat "$work/appstream.log")"
+xpath() { xmllint --xpath "$1" "$metainfo" | tr ' ' '\n' | grep -v '^$'; }
+for entry in $(xmllint --xpath '//launchable/text()' "$metainfo"); do
+  [ -f "$root/usr/share/applications/$entry" ] || fail "metainfo launches $entry, which is not installed"
+done
+for binary in $(xpath '//provides/binary/text()'); do
+  [ -x "$root/usr/bin/$binary" ] || fail "metainfo provides $binary, which is not installed"
+done
+[ "$(xpath 'string(//icon)')" = rainbow ] && [ -n "$(xpath '//screenshot/image/text()')" ] ||
+  fail "metainfo: no icon or no screenshot"
+echo "ok: $(basename "$metainfo") valid (appstreamcli validate --no-net)"
+
+for program in $programs; do
+  page=$root/usr/share/man/man1/$program.1.gz
+  warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$program.1: $warnings"
+  [[ $(lexgrog "$page") == *": \"$program - "* ]] || fail "$program.1 is not the page of $program"
+  [ "$(MANWIDTH=80 man -l "$page" 2>/dev/null | wc -l)" -gt 20 ] || fail "$program.1 says next to nothing"
+done
+echo "ok: five manual pages render without warnings"
 
 # ---- the desktop entries
 key() { sed -n "s/^$1=//p" "$2"; }
