@@ -44,7 +44,7 @@ void handle_event(const backend::Event& e) {
       window_minimize(w, false);
       break;
     case backend::Event::kExposed:
-      // Differs from Win32: SDL does not say which part was uncovered.
+      // Differs from Win32: the backend does not say which part was uncovered.
       window_invalidate(w, nullptr, true);
       w->surface.mark_all_dirty();  // the screen lost it; our copy did not
       break;
