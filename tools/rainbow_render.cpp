@@ -379,7 +379,6 @@ int main(int argc, char** argv) {
     fputs(kHelp, stdout);
     return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
   }
-  setenv("SDL_VIDEODRIVER", "dummy", 1);  // never needs a display
   try {
     return render(o);
   } catch (const std::bad_alloc&) {
