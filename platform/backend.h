@@ -1,8 +1,25 @@
-// The window system behind the layer: the one module that talks to SDL (and,
-// through it, to X11 or Wayland).  Everything the Win32 side needs from a
-// window system goes through this narrow interface of our own, so the queue,
-// painting, device contexts and GDI objects never see an SDL type, and
-// another backend could take this one's place.
+// The window system behind the layer.  Everything the Win32 side needs from
+// a window system goes through this narrow interface of our own, so the
+// queue, painting, device contexts and GDI objects never see a window
+// system's type, and one backend can take another's place (CMake's
+// RAINBOW_BACKEND picks one; backend_null.cpp has no window system at all).
+//
+// A backend provides every function below, and nothing else:
+// - open, once, answering whether there is a display;
+// - top-level windows of a client size, for their whole life: show, hide,
+//   minimise, maximise, restore, size, position, title and icon;
+// - a framebuffer of 0x00RRGGBB pixels per window, and present() to show
+//   parts of it;
+// - its events in Win32's terms (Event): keys as virtual-key and scan codes
+//   (the layer's one key table is keys.h), window changes, the close box;
+// - wait_event() that sleeps until an event or a wake() from any thread;
+// - a modal message box with one OK button.
+// Hooks only tests need (event injection, native ids) are not part of it:
+// see backend_testing.h.
+//
+// Yielding: a backend whose host needs control back (a browser's event
+// loop) may yield to it inside poll_event() or wait_event(), so that
+// PeekMessageA and GetMessageA yield to the host at most once a frame.
 //
 // All calls are for the thread that opened the backend, except wake().
 #ifndef RAINBOW_PLATFORM_BACKEND_H
@@ -17,9 +34,9 @@ namespace backend {
 
 typedef uint32_t WindowId;  // 0 is no window
 
-// Opens the window system.  With SDL_VIDEODRIVER unset only a real display
-// is tried (X11, then Wayland): no silent fallback to an offscreen driver.
-// False, with a one-line reason, when there is no display.  Later calls
+// Opens the window system.  False, with a one-line reason, when there is
+// no display (the SDL backend tries only real displays: no silent fallback
+// to an offscreen driver unless SDL_VIDEODRIVER asks for one).  Later calls
 // return the first answer.
 bool open(std::string* reason);
 
@@ -63,11 +80,11 @@ struct Event {
     kMinimized,
     kMaximized,
     kRestored,
-    kExposed,  // part of the window must be shown again (SDL says not which)
+    kExposed,  // part of the window must be shown again (not saying which)
     kResized,  // a, b: the new client size
     kFocusGained,
     kFocusLost,
-    kKey,  // a: virtual key, b: scan code
+    kKey,  // a: virtual key, b: scan code (keys.h)
   };
   Kind kind = kNone;
   WindowId window = 0;
@@ -83,16 +100,6 @@ void wake();
 // A modal message box with one OK button; returns once it is dismissed.
 // False when it could not be shown.
 bool message_box(const char* caption, const char* text);
-
-// For tests and tools: whether the window's framebuffer goes through a GPU
-// renderer (it never should), and the native window's id (an X window).
-bool uses_renderer(WindowId id);
-uint64_t native_id(WindowId id);
-
-// For tests: feeds events through the same translation as real ones.  A key
-// by its name ("Escape", "F4", "A", "Left Alt").
-bool inject_key(WindowId id, const char* name, bool down, bool alt);
-bool inject(const Event& e);
 
 }  // namespace backend
 }  // namespace plat

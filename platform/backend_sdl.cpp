@@ -13,14 +13,13 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <deque>
-#include <mutex>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "backend.h"
-#include "windows.h"
+#include "backend_testing.h"
+#include "keys.h"
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xlib.h>
@@ -46,8 +45,6 @@ struct BackendState {
   std::atomic<bool> wake_ready{false};
   std::unordered_map<WindowId, WindowState> windows;
   std::unordered_set<uint64_t> destroyed;  // native windows we destroyed ourselves
-  std::mutex injected_lock;                // tests may inject from any thread
-  std::deque<Event> injected;
 };
 BackendState g_b;
 
@@ -109,44 +106,10 @@ SDL_Window* window(WindowId id) {
   return id ? SDL_GetWindowFromID(id) : nullptr;
 }
 
-// Win32 virtual-key code and scan code for an SDL key; 0 when it has none.
-int virtual_key(SDL_Keycode k, int* scan) {
-  *scan = 0;
-  if (k >= 'a' && k <= 'z') return static_cast<int>(k - 'a' + 'A');
-  if (k >= '0' && k <= '9') return static_cast<int>(k);
-  if (k >= SDLK_F1 && k <= SDLK_F12) {
-    *scan = k >= SDLK_F11 ? 0x57 + (k - SDLK_F11) : 0x3B + (k - SDLK_F1);
-    return VK_F1 + (k - SDLK_F1);
-  }
-  struct Key {
-    SDL_Keycode sdl;
-    int vk, scan;
-  };
-  static const Key keys[] = {
-      {SDLK_ESCAPE, VK_ESCAPE, 0x01},  {SDLK_RETURN, VK_RETURN, 0x1C},
-      {SDLK_BACKSPACE, VK_BACK, 0x0E}, {SDLK_TAB, VK_TAB, 0x0F},
-      {SDLK_SPACE, VK_SPACE, 0x39},    {SDLK_LALT, VK_MENU, 0x38},
-      {SDLK_RALT, VK_MENU, 0x38},      {SDLK_LCTRL, VK_CONTROL, 0x1D},
-      {SDLK_RCTRL, VK_CONTROL, 0x1D},  {SDLK_LSHIFT, VK_SHIFT, 0x2A},
-      {SDLK_RSHIFT, VK_SHIFT, 0x36},   {SDLK_LEFT, VK_LEFT, 0x4B},
-      {SDLK_RIGHT, VK_RIGHT, 0x4D},    {SDLK_UP, VK_UP, 0x48},
-      {SDLK_DOWN, VK_DOWN, 0x50},      {SDLK_HOME, VK_HOME, 0x47},
-      {SDLK_END, VK_END, 0x4F},        {SDLK_PAGEUP, VK_PRIOR, 0x49},
-      {SDLK_PAGEDOWN, VK_NEXT, 0x51},  {SDLK_INSERT, VK_INSERT, 0x52},
-      {SDLK_DELETE, VK_DELETE, 0x53},  {SDLK_PAUSE, VK_PAUSE, 0x45},
-  };
-  for (const Key& key : keys)
-    if (key.sdl == k) {
-      *scan = key.scan;
-      return key.vk;
-    }
-  return 0;
-}
-
+// SDL names its keys as the key table does ("Escape", "Left Alt", "A").
 bool key_event(SDL_Keycode sym, Uint16 mod, bool down, bool repeat, WindowId id, Event* e) {
-  int scan = 0;
-  const int vk = virtual_key(sym, &scan);
-  if (vk == 0) return false;
+  int vk = 0, scan = 0;
+  if (!key_by_name(SDL_GetKeyName(sym), &vk, &scan)) return false;
   e->kind = Event::kKey;
   e->window = id;
   e->a = vk;
@@ -210,6 +173,25 @@ bool translate(const SDL_Event& s, Event* e) {
   return false;
 }
 
+// For tests and tools (backend_testing.h).
+bool uses_renderer(WindowId id) {
+  SDL_Window* w = window(id);
+  if (!w) return false;
+  return (SDL_GetWindowFlags(w) & SDL_WINDOW_OPENGL) != 0 ||
+         SDL_GetWindowData(w, "_SDL_WindowTextureData") != nullptr;
+}
+
+uint64_t native_id(WindowId id) {
+  SDL_Window* w = window(id);
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!w || !SDL_GetWindowWMInfo(w, &info)) return 0;
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (info.subsystem == SDL_SYSWM_X11) return info.info.x11.window;
+#endif
+  return 0;
+}
+
 }  // namespace
 
 bool open(std::string* reason) {
@@ -222,6 +204,8 @@ bool open(std::string* reason) {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     if (video_init()) {
       g_b.opened = 1;
+      g_testing_hooks.uses_renderer = uses_renderer;
+      g_testing_hooks.native_id = native_id;
       g_b.wake_event = SDL_RegisterEvents(1);
       g_b.wake_ready = true;
       SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
@@ -352,14 +336,6 @@ void present(WindowId id, const Rect* rects, int count) {
 }
 
 bool poll_event(Event* e) {
-  {
-    std::lock_guard<std::mutex> hold(g_b.injected_lock);
-    if (!g_b.injected.empty()) {
-      *e = g_b.injected.front();
-      g_b.injected.pop_front();
-      return true;
-    }
-  }
   if (g_b.opened <= 0) return false;
   SDL_Event s;
   while (SDL_PollEvent(&s)) {
@@ -386,41 +362,6 @@ void wake() {
 bool message_box(const char* caption, const char* text) {
   if (g_b.opened <= 0) return false;
   return SDL_ShowSimpleMessageBox(0, caption, text, nullptr) == 0;
-}
-
-bool uses_renderer(WindowId id) {
-  SDL_Window* w = window(id);
-  if (!w) return false;
-  return (SDL_GetWindowFlags(w) & SDL_WINDOW_OPENGL) != 0 ||
-         SDL_GetWindowData(w, "_SDL_WindowTextureData") != nullptr;
-}
-
-uint64_t native_id(WindowId id) {
-  SDL_Window* w = window(id);
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!w || !SDL_GetWindowWMInfo(w, &info)) return 0;
-#if defined(SDL_VIDEO_DRIVER_X11)
-  if (info.subsystem == SDL_SYSWM_X11) return info.info.x11.window;
-#endif
-  return 0;
-}
-
-bool inject_key(WindowId id, const char* name, bool down, bool alt) {
-  const SDL_Keycode sym = SDL_GetKeyFromName(name);
-  Event e;
-  if (sym == SDLK_UNKNOWN || !key_event(sym, alt ? KMOD_LALT : KMOD_NONE, down, false, id, &e))
-    return false;
-  return inject(e);
-}
-
-bool inject(const Event& e) {
-  {
-    std::lock_guard<std::mutex> hold(g_b.injected_lock);
-    g_b.injected.push_back(e);
-  }
-  wake();
-  return true;
 }
 
 }  // namespace backend

@@ -75,8 +75,10 @@ Window* window_from_handle(
     HWND hwnd);  // the live window, or null (sets ERROR_INVALID_WINDOW_HANDLE)
 Window* window_from_native(backend::WindowId id);
 int window_count();
-Window* window_at(int i);                       // null when destroyed
-void window_resize(Window* w, int cx, int cy);  // sends WM_SIZE; invalidates as the class asks
+Window* window_at(int i);  // null when destroyed
+// Sends WM_SIZE and invalidates as the class asks; false (ERROR_NOT_ENOUGH_MEMORY), the
+// window unchanged, when the larger client's pixels cannot be had.
+bool window_resize(Window* w, int cx, int cy);
 void window_minimize(Window* w, bool minimized);
 void window_maximize(Window* w);
 void window_invalidate(Window* w, const RECT* r, bool erase);  // any thread

@@ -1,15 +1,18 @@
 // A window's client pixels: where every pixel a program draws lands.
 //
-// One fixed reservation per window, for the window's whole life, large
-// enough for kMaxSide x kMaxSide pixels (virtual memory; only the client
-// area takes real memory).  Rows are packed at the client's width, so the
-// picture is as compact as a plain array.  Because the reservation never
-// moves, a device context needs neither a lock nor a reference to draw: any
-// thread may store a pixel while the window thread resizes, presents,
-// minimises or destroys.  A store racing a resize may use the old width or
-// the new and land on a neighbouring pixel (one stray pixel, as a sample
-// straddling a size change may set), but always inside the reservation.
-// Pixels are 0x00RRGGBB, stored and loaded as relaxed atomics.
+// The pixels live in a block of memory that holds at least the client area
+// (rows packed at the client's width, so the picture is as compact as a
+// plain array).  A block is never given back to the allocator while the
+// program runs: when the client outgrows it, a larger one (twice the size
+// at least) takes its place and the old one only returns its pages to the
+// system.  So a device context needs neither a lock nor a reference to
+// draw: any thread may store a pixel while the window thread resizes,
+// presents, minimises or destroys.  Each store checks its index against the
+// block's size, so a store racing a resize, which may use the old width or
+// the new, lands on a neighbouring pixel, in the old block, or nowhere (one
+// stray or lost pixel, as a sample straddling a size change may set), but
+// always inside memory of this surface.  Pixels are 0x00RRGGBB, stored and
+// loaded as relaxed atomics.
 //
 // Each 32 x 32 tile has a dirty flag, set after its pixels change (release)
 // and taken by the presenter (acquire), so presenting copies only what
@@ -34,16 +37,19 @@ class Surface {
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
 
-  // Reserves the memory; false when it cannot be had.
-  bool reserve();
+  // Gets the memory for a width x height client; false when it cannot be
+  // had.
+  bool reserve(int width, int height);
   // The client's size (window thread).  What lies outside it is cleared, so
-  // a later enlargement starts from black.
-  void resize(int width, int height);
+  // a later enlargement starts from black.  False, with nothing changed,
+  // when a larger client's memory cannot be had.
+  bool resize(int width, int height);
   // Whether device contexts may draw (not while the window is minimised or
   // after it is destroyed).
   void set_drawable(bool drawable);
-  // Gives the pixels' memory back; the reservation stays, so a device
-  // context still held draws nothing visible and touches nothing foreign.
+  // Gives the pixels' pages back to the system; the blocks stay, so a
+  // device context still held draws nothing visible and touches nothing
+  // foreign.
   void discard();
 
   int width() const { return width_.load(std::memory_order_relaxed); }
@@ -56,10 +62,17 @@ class Surface {
   // at the pixel first: waiting for it would cost the sampler more than the
   // presenter saves.
   void set(int x, int y, uint32_t rgb) {
-    __atomic_store_n(px_ + index(x, y), rgb, __ATOMIC_RELAXED);
+    const size_t i = index(x, y);
+    // The size first: a block published with it is at least this large.
+    if (i >= capacity_.load(std::memory_order_acquire)) return;
+    __atomic_store_n(px_.load(std::memory_order_acquire) + i, rgb, __ATOMIC_RELAXED);
     tile(x, y).store(1, std::memory_order_release);  // after the pixel
   }
-  uint32_t get(int x, int y) const { return __atomic_load_n(px_ + index(x, y), __ATOMIC_RELAXED); }
+  uint32_t get(int x, int y) const {
+    const size_t i = index(x, y);
+    if (i >= capacity_.load(std::memory_order_acquire)) return 0;
+    return __atomic_load_n(px_.load(std::memory_order_acquire) + i, __ATOMIC_RELAXED);
+  }
   // Fills the rectangle [left, right) x [top, bottom), already clipped.
   void fill(int left, int top, int right, int bottom, uint32_t rgb);
 
@@ -72,18 +85,28 @@ class Surface {
   void take_dirty(Visit visit);
 
  private:
-  // Any width the loads may see keeps the index inside the reservation.
   size_t index(int x, int y) const {
     return static_cast<size_t>(y) * static_cast<size_t>(stride_.load(std::memory_order_relaxed)) +
            static_cast<size_t>(x);
   }
-  void move_rows(int old_w, int new_w, int rows);
+  bool grow(size_t pixels, int old_w, int new_w, int rows);
+  void move_rows(uint32_t* px, int old_w, int new_w, int rows);
   std::atomic<uint8_t>& tile(int x, int y) {
     // (x, y) is never negative: unsigned division is a shift.
     return tiles_[static_cast<unsigned>(y) / kTile * kTiles + static_cast<unsigned>(x) / kTile];
   }
 
-  uint32_t* px_ = nullptr;
+  // The current block and how many pixels it holds.  Blocks only grow:
+  // px_ is published before capacity_, so a store that reads a capacity
+  // reads a block at least that large.
+  std::atomic<uint32_t*> px_{nullptr};
+  std::atomic<size_t> capacity_{0};
+  struct Block {
+    uint32_t* px;
+    size_t pixels;
+  };
+  Block retired_[40] = {};  // earlier blocks, which racing stores may still reach
+  int retired_count_ = 0;
   std::atomic<uint8_t>* tiles_ = nullptr;
   std::atomic<int> width_{0}, height_{0};
   std::atomic<int> stride_{0};  // pixels from one row to the next: the width

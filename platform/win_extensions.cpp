@@ -1,4 +1,5 @@
 // Non-Win32 extensions for tools and tests (see rainbow_platform.h).
+#include "backend_testing.h"
 #include "internal.h"
 #include "rainbow_platform.h"
 
@@ -40,7 +41,8 @@ BOOL PlatformInjectWindowEvent(HWND hwnd, PlatformWindowEvent event, int a, int 
   e.window = w->native;
   e.a = a;
   e.b = b;
-  return backend::inject(e);
+  backend::inject(e);
+  return TRUE;
 }
 
 void PlatformPump(void) {
@@ -49,12 +51,14 @@ void PlatformPump(void) {
 
 BOOL PlatformWindowUsesRenderer(HWND hwnd) {
   Window* w = window_from_handle(hwnd);
-  return w && backend::uses_renderer(w->native);
+  const auto hook = backend::g_testing_hooks.uses_renderer;
+  return w && hook && hook(w->native);
 }
 
 unsigned long long PlatformNativeWindow(HWND hwnd) {
   Window* w = window_from_handle(hwnd);
-  return w ? backend::native_id(w->native) : 0;
+  const auto hook = backend::g_testing_hooks.native_id;
+  return w && hook ? hook(w->native) : 0;
 }
 
 BOOL PlatformOpenDisplay(char* reason, size_t size) {

@@ -1,5 +1,7 @@
 // The window system's events as Win32 messages: keys are posted like Win32's
 // input, window changes are sent as the system would send them.
+#include <stdio.h>
+
 #include "internal.h"
 
 namespace plat {
@@ -31,7 +33,9 @@ void handle_event(const backend::Event& e) {
       post_key(w, e);
       break;
     case backend::Event::kResized:
-      if (!w->minimized) window_resize(w, e.a, e.b);
+      if (!w->minimized && !window_resize(w, e.a, e.b))
+        fprintf(stderr, "WM_SIZE: not enough memory for a %dx%d client area; it stays %dx%d\n", e.a,
+                e.b, w->width, w->height);
       break;
     case backend::Event::kMinimized:
       window_minimize(w, true);
@@ -44,7 +48,7 @@ void handle_event(const backend::Event& e) {
       window_minimize(w, false);
       break;
     case backend::Event::kExposed:
-      // Differs from Win32: SDL does not say which part was uncovered.
+      // Differs from Win32: the backend does not say which part was uncovered.
       window_invalidate(w, nullptr, true);
       w->surface.mark_all_dirty();  // the screen lost it; our copy did not
       break;

@@ -117,11 +117,15 @@ bool window_needs_paint(Window* w) {
   return w->has_update;
 }
 
-void window_resize(Window* w, int cx, int cy) {
+bool window_resize(Window* w, int cx, int cy) {
   cx = std::min(std::max(cx, 0), Surface::kMaxSide);
   cy = std::min(std::max(cy, 0), Surface::kMaxSide);
   const int old_w = w->width, old_h = w->height;
-  if (cx == old_w && cy == old_h && w->size_sent) return;
+  if (cx == old_w && cy == old_h && w->size_sent) return true;
+  if (!w->surface.resize(cx, cy)) {  // the window keeps its size
+    fail(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
   {
     std::lock_guard<std::mutex> hold(w->update_lock);
     w->width = cx;
@@ -129,7 +133,6 @@ void window_resize(Window* w, int cx, int cy) {
     w->update.right = std::min<LONG>(w->update.right, cx);
     w->update.bottom = std::min<LONG>(w->update.bottom, cy);
   }
-  w->surface.resize(cx, cy);
   if (((w->cls.style & CS_HREDRAW) && cx != old_w) ||
       ((w->cls.style & CS_VREDRAW) && cy != old_h)) {
     window_invalidate(w, nullptr, true);
@@ -140,6 +143,7 @@ void window_resize(Window* w, int cx, int cy) {
   }
   w->size_sent = true;
   if (!w->minimized) send_size(w);
+  return true;
 }
 
 void window_minimize(Window* w, bool minimized) {
@@ -212,7 +216,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
   const int cx = width == CW_USEDEFAULT || width <= 0 ? kDefaultWidth : width;
   const int cy = height == CW_USEDEFAULT || height <= 0 ? kDefaultHeight : height;
   Window* w = &g_win.slots[slot];
-  if (!w->surface.reserve()) {
+  if (!w->surface.reserve(std::min(cx, Surface::kMaxSide), std::min(cy, Surface::kMaxSide))) {
     fail(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
@@ -340,8 +344,9 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
       unsupported("SetWindowPos", "a client size below 1 x 1 is not supported");
       return FALSE;
     }
+    // While minimised: the size it is restored to.
+    if (!window_resize(w, cx, cy)) return FALSE;  // the client's pixels cannot be had
     backend::set_window_size(w->native, cx, cy);
-    window_resize(w, cx, cy);  // while minimised: the size it is restored to
   }
   return TRUE;
 }

@@ -329,7 +329,12 @@ int render(const Options& o) {
               static_cast<unsigned long>(error));
     return 1;
   }
-  SetWindowPos(hwnd, nullptr, 0, 0, o.width, o.height, SWP_NOMOVE | SWP_NOZORDER);
+  if (!SetWindowPos(hwnd, nullptr, 0, 0, o.width, o.height, SWP_NOMOVE | SWP_NOZORDER) &&
+      GetLastError() == ERROR_NOT_ENOUGH_MEMORY) {
+    out.abandon();
+    fprintf(stderr, "rainbow_render: not enough memory for a %dx%d picture\n", o.width, o.height);
+    return 1;
+  }
   RECT client = {};
   if (!GetClientRect(hwnd, &client) || client.right != o.width || client.bottom != o.height) {
     out.abandon();
@@ -379,7 +384,6 @@ int main(int argc, char** argv) {
     fputs(kHelp, stdout);
     return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
   }
-  setenv("SDL_VIDEODRIVER", "dummy", 1);  // never needs a display
   try {
     return render(o);
   } catch (const std::bad_alloc&) {

@@ -30,8 +30,8 @@ typedef void (*PlatformMessageBoxSink)(const char* caption, const char* text, vo
 void PlatformSetMessageBoxSink(PlatformMessageBoxSink sink, void* context);
 
 // Feeds the window system's own events through the same translation as real
-// ones: a key by its SDL name ("Escape", "F4", "A", "Left Alt") going down or
-// up with Alt held or not, and window events.
+// ones: a key by its name in the layer's key table ("Escape", "F4", "A",
+// "Left Alt") going down or up with Alt held or not, and window events.
 BOOL PlatformInjectKey(HWND hwnd, const char* key_name, BOOL down, BOOL alt);
 enum PlatformWindowEvent {
   PLATFORM_CLOSE_BOX,

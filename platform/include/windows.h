@@ -29,21 +29,28 @@
 //     frame belongs to the window manager), and where a window appears is the
 //     window manager's choice unless a position is given.
 //  2. A client area is at most 16384 x 16384 pixels; a larger size is cut.
+//     Its pixels take memory as it grows: SetWindowPos to a size whose
+//     pixels cannot be had fails with ERROR_NOT_ENOUGH_MEMORY and leaves the
+//     window as it was; such a size from the window system (the user
+//     dragging the frame) leaves the client as it was, with one line on
+//     stderr.
 //  3. Of the creation, showing and activation messages only WM_CREATE (lParam
 //     NULL, no CREATESTRUCT), WM_SIZE, WM_SETFOCUS and WM_KILLFOCUS are sent.
 //  4. WM_SETFOCUS arrives when the window system gives the focus: after the
 //     first paint, and twice under some window managers.
 //  5. The update region is kept as its bounding rectangle, and the background
 //     is erased only inside BeginPaint.
-//  6. An exposure invalidates the whole client area: SDL does not say which
-//     part was uncovered.
+//  6. An exposure invalidates the whole client area: the window system (SDL)
+//     does not say which part was uncovered.
 //  7. One message queue serves the process, read by the thread that created
 //     the windows; PostQuitMessage from any thread ends that thread's loop.
 //     The window and message filters of PeekMessageA and GetMessageA are not
 //     supported (they must be NULL, 0, 0).
 //  8. SendMessageA from another thread runs the window procedure on the
 //     calling thread.
-//  9. Only the keys with a virtual-key code in backend_sdl.cpp's table produce
+//  9. Only the keys in the layer's key table (platform/win_keys.cpp: Escape,
+//     Return, Backspace, Tab, Space, Alt, Ctrl, Shift, the arrows, Home, End,
+//     Page Up/Down, Insert, Delete, Pause, F1-F12, letters, digits) produce
 //     key messages, and WM_CHAR / WM_SYSCHAR come only for keys with a fixed
 //     character (letters as capitals, digits, Escape, Return, Backspace, Tab,
 //     Space).

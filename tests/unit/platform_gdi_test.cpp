@@ -6,6 +6,7 @@
 
 #include <limits.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -194,6 +195,34 @@ TEST_F(Gdi, GrownClientStartsBlackWhereItWasGivenUp) {
     for (const rt::Lit& p : rt::lit_pixels(rt::read_client(hwnd, 100, 100), 100))
       ASSERT_TRUE(p.x < c.small_w && p.y < c.small_h) << "stale pixel at " << p.x << "," << p.y;
     rt::drain();
+  }
+}
+
+// A window's bits survive a resize where both sizes cover them, whether the
+// client's memory is reused, re-packed at a new width or moved to a larger
+// block; what neither covered reads black.
+TEST_F(Gdi, PixelsSurviveResizesWhereBothSizesCoverThem) {
+  const int sizes[][2] = {{64, 48}, {200, 30}, {30, 200}, {700, 500}, {10, 10}, {1500, 900}};
+  auto colour = [](int x, int y) { return RGB(x & 0xFF, y & 0xFF, 1 + (x >> 8) + (y >> 8) * 8); };
+  int w = 64, h = 48, kept_w = 64, kept_h = 48;  // kept: drawn and never given up
+  HDC dc = GetDC(hwnd);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) SetPixel(dc, x, y, colour(x, y));
+  ReleaseDC(hwnd, dc);
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(testing::Message() << w << "x" << h << " to " << size[0] << "x" << size[1]);
+    ASSERT_TRUE(SetWindowPos(hwnd, nullptr, 0, 0, size[0], size[1], SWP_NOMOVE | SWP_NOZORDER));
+    w = size[0];
+    h = size[1];
+    kept_w = std::min(kept_w, w);
+    kept_h = std::min(kept_h, h);
+    const std::vector<COLORREF> px = rt::read_client(hwnd, w, h);
+    ASSERT_EQ(px.size(), static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        ASSERT_EQ(px[static_cast<size_t>(y) * w + x],
+                  x < kept_w && y < kept_h ? colour(x, y) : RGB(0, 0, 0))
+            << "at " << x << "," << y;
   }
 }
 

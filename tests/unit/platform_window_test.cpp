@@ -410,6 +410,10 @@ TEST_F(Platform, KeysArriveWithWin32CodesAndBits) {
       {"A", TRUE, FALSE, WM_KEYDOWN, 'A', 0x00000001, no_scan},
       {"A", TRUE, TRUE, WM_SYSKEYDOWN, 'A', 0x20000001, no_scan},
       {"Return", TRUE, FALSE, WM_KEYDOWN, VK_RETURN, 0x001C0001, all},
+      {"Right Shift", TRUE, FALSE, WM_KEYDOWN, VK_SHIFT, 0x00360001, all},
+      {"PageUp", TRUE, FALSE, WM_KEYDOWN, VK_PRIOR, 0x00490001, all},
+      {"F12", TRUE, FALSE, WM_KEYDOWN, VK_F12, 0x00580001, all},
+      {"7", TRUE, FALSE, WM_KEYDOWN, '7', 0x00000001, no_scan},
   };
   HWND hwnd = shown(class_for(CS_HREDRAW | CS_VREDRAW));
   rec.keep_on_close = true;  // Alt+F4 is among the keys
@@ -426,7 +430,8 @@ TEST_F(Platform, KeysArriveWithWin32CodesAndBits) {
     EXPECT_EQ(keys[0].wparam, c.vk);
     EXPECT_EQ(static_cast<DWORD>(keys[0].lparam) & c.mask, c.lparam);
   }
-  EXPECT_FALSE(PlatformInjectKey(hwnd, "no such key", TRUE, FALSE));
+  for (const char* unknown : {"no such key", "a", "F13", "F0", "F1x", ""})
+    EXPECT_FALSE(PlatformInjectKey(hwnd, unknown, TRUE, FALSE)) << unknown;
 }
 
 // ---- Closing ----
