@@ -23,7 +23,13 @@ struct IconResource {
   int w, h;
   std::unique_ptr<uint32_t[]> argb;  // 0xAARRGGBB once loaded
 };
-std::vector<IconResource*> g_icons;  // pointers stay put while the list grows
+// Built on first use: resources register themselves from other files'
+// static initialisers, which may run before this file's.  Pointers stay put
+// while the list grows.
+std::vector<IconResource*>& icons() {
+  static std::vector<IconResource*> list;
+  return list;
+}
 // The first slots of the icon handles are the window system's own arrow
 // cursor and application icon; resource icon i is slot i + 2.
 const uint32_t kArrowSlot = 0;
@@ -33,9 +39,9 @@ const uint32_t kFirstResourceSlot = 2;
 IconResource* icon_from_handle(HICON icon) {
   uint32_t slot = 0, generation = 0;
   if (!split_handle(icon, kIconHandle, &slot, &generation) || slot < kFirstResourceSlot ||
-      slot - kFirstResourceSlot >= g_icons.size())
+      slot - kFirstResourceSlot >= icons().size())
     return nullptr;
-  IconResource* r = g_icons[slot - kFirstResourceSlot];
+  IconResource* r = icons()[slot - kFirstResourceSlot];
   return r->loaded ? r : nullptr;
 }
 
@@ -86,15 +92,15 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
     return nullptr;
   }
   const int id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
-  for (size_t i = 0; i < g_icons.size(); ++i) {
-    IconResource* r = g_icons[i];
+  for (size_t i = 0; i < icons().size(); ++i) {
+    IconResource* r = icons()[i];
     if (r->id != id) continue;
     if (!r->loaded && !decode_png(r)) return nullptr;
     r->loaded = true;
     return make_handle<HICON>(kIconHandle, static_cast<uint32_t>(i + kFirstResourceSlot), 0);
   }
   // As Win32 tells a module without icons from one without this icon.
-  fail(g_icons.empty() ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
+  fail(icons().empty() ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
   return nullptr;
 }
 
@@ -107,5 +113,5 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 void PlatformAddIconResource(int id, const unsigned char* png, size_t size) {
-  g_icons.push_back(new IconResource{id, png, size, false, 0, 0, nullptr});
+  icons().push_back(new IconResource{id, png, size, false, 0, 0, nullptr});
 }
