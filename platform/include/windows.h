@@ -49,10 +49,10 @@
 //     part was uncovered.
 //  9. MessageBoxA dispatches no messages while the box is up, so the
 //     program's windows are not repainted until it is dismissed.  On X11 the
-//     box belongs to the program's own process and goes when it ends.  A box
-//     that no window manager shows within 5 seconds, or no box at all (no
-//     display, SDL's dummy or offscreen driver), leaves the caption and text
-//     on stderr, and MessageBoxA returns IDOK at once.
+//     box belongs to the program's own process and goes when it ends.  Where
+//     no box can be shown (no display, SDL's dummy or offscreen driver), or
+//     no window manager shows it within 5 seconds, MessageBoxA writes
+//     "caption: text" to stderr instead and returns IDOK.
 // platform/win_queue.cpp and platform/win_input.cpp
 // 10. One message queue serves the process, read by the thread that created
 //     the windows; PostQuitMessage from any thread ends that thread's loop.
