@@ -49,7 +49,7 @@ all_gone() {
 for signal in TERM INT KILL; do
   start_photo
   within 100 box_shown || fail "SIG$signal: no box captioned CreateFile"
-  children=$(pgrep -P "$program_pid" | tr '\n' ' ')
+  children=$(cat /proc/"$program_pid"/task/*/children 2>/dev/null)
   kill -s "$signal" "$program_pid"
   wait_exit 20 || fail "SIG$signal: the program still runs 2 s later"
   within 20 all_gone ||
