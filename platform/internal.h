@@ -126,9 +126,9 @@ void fail(DWORD error);                                   // SetLastError, nothi
 // (a bad handle, a missing file) only set Win32's code with fail(); what the
 // layer adds is reported here, each with one code:
 //   ERROR_NOT_SUPPORTED      a call or argument the layer leaves out
-//   ERROR_NOT_ENOUGH_MEMORY  one of the layer's fixed tables is full (windows,
-//                            device contexts), or the window system could
-//                            not make a window
+//   ERROR_NOT_ENOUGH_MEMORY  a limit of the layer's own is reached (256
+//                            windows a process, 64 device contexts at once),
+//                            or the window system could not make a window
 //   ERROR_NOT_READY          there is no display to show a window on
 //   ERROR_INVALID_DATA       a picture resource the build embedded is broken
 void report(const char* call, DWORD code, const char* why);

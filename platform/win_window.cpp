@@ -204,8 +204,8 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     return nullptr;
   }
   const int slot = g_win.used.load();
-  if (slot == kMaxWindows) {
-    fail(ERROR_NOT_ENOUGH_MEMORY);
+  if (slot == kMaxWindows) {  // slots are never reused: a stale HWND stays invalid
+    report("CreateWindowExA", ERROR_NOT_ENOUGH_MEMORY, "a process makes at most 256 windows");
     return nullptr;
   }
   std::string why;
@@ -365,8 +365,7 @@ MessageBoxSink g_box;
 
 }  // namespace
 
-// Blocks until the box is dismissed, as Win32 does.  With no display it
-// writes caption and text to stderr and answers at once.
+// Blocks until the box is dismissed, as Win32 does.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (owner || type != MB_OK) {
     unsupported("MessageBoxA", "only a plain OK box without an owner is supported");

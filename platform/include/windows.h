@@ -36,6 +36,8 @@
 //  2. CW_USEDEFAULT, or a width or height of 0 or less, gives a client of
 //     640 x 480 (Win32 picks a size from the screen's).
 //  3. A client area is at most 16384 x 16384 pixels; a larger size is cut.
+//     A process makes at most 256 windows in its life: a destroyed window's
+//     handle is never reused.
 //  4. Of the creation, showing and activation messages only WM_CREATE (lParam
 //     NULL, no CREATESTRUCT), WM_SIZE, WM_SETFOCUS and WM_KILLFOCUS are sent.
 //  5. WM_SETFOCUS arrives when the window system gives the focus: after the
