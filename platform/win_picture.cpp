@@ -26,8 +26,8 @@ struct IconResource {
 // Built on first use: resources register themselves from other files'
 // static initialisers, which may run before this file's.  Pointers stay put
 // while the list grows.
-std::vector<IconResource*>& icons() {
-  static std::vector<IconResource*> list;
+std::vector<std::unique_ptr<IconResource>>& icons() {
+  static std::vector<std::unique_ptr<IconResource>> list;
   return list;
 }
 // The first slots of the icon handles are the window system's own arrow
@@ -41,7 +41,7 @@ IconResource* icon_from_handle(HICON icon) {
   if (!split_handle(icon, kIconHandle, &slot, &generation) || slot < kFirstResourceSlot ||
       slot - kFirstResourceSlot >= icons().size())
     return nullptr;
-  IconResource* r = icons()[slot - kFirstResourceSlot];
+  IconResource* r = icons()[slot - kFirstResourceSlot].get();
   return r->loaded ? r : nullptr;
 }
 
@@ -93,7 +93,7 @@ HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
   }
   const int id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
   for (size_t i = 0; i < icons().size(); ++i) {
-    IconResource* r = icons()[i];
+    IconResource* r = icons()[i].get();
     if (r->id != id) continue;
     if (!r->loaded && !decode_png(r)) return nullptr;
     r->loaded = true;
@@ -113,5 +113,5 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 void PlatformAddIconResource(int id, const unsigned char* png, size_t size) {
-  icons().push_back(new IconResource{id, png, size, false, 0, 0, nullptr});
+  icons().emplace_back(new IconResource{id, png, size, false, 0, 0, nullptr});
 }
