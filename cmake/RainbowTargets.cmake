@@ -26,6 +26,8 @@ function(rainbow_program name)
                                 OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/resources/rainbow.ico)
     target_link_options(${name} PRIVATE -static)
   else()
-    target_link_libraries(${name} PRIVATE rainbow_platform_main)
+    # Each object library by name: the objects of one linked through another
+    # never reach the program (the icon was missing so).
+    target_link_libraries(${name} PRIVATE rainbow_platform_main rainbow_icon_resource)
   endif()
 endfunction()

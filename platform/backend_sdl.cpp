@@ -1,9 +1,11 @@
 // The window-system backend over SDL2: the only file of the layer that
-// includes SDL (and Xlib, for the X server's error paths).
+// includes SDL (and Xlib, for the X server's error paths; the message box on
+// X11 is backend_x11_box.cpp's).
 //
 // Supported: one top-level window per program window, for its whole life;
 // software presenting through SDL's window framebuffer (X11 shared memory),
-// never a GL renderer; keyboard and window events; SDL's message box.
+// never a GL renderer; keyboard and window events; the message box (on X11
+// the layer's own, elsewhere SDL's).
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <errno.h>  // program_invocation_short_name
@@ -23,6 +25,8 @@
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xlib.h>
+
+#include "backend_x11_box.h"
 #endif
 
 namespace plat {
@@ -359,8 +363,16 @@ void wake() {
   SDL_PushEvent(&e);
 }
 
+// On X11 the layer draws the box itself (backend_x11_box.cpp): SDL's would
+// outlive a program killed while it is up.  SDL's dummy and offscreen
+// drivers have no screen to show one on.
 bool message_box(const char* caption, const char* text) {
   if (g_b.opened <= 0) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || strcmp(driver, "dummy") == 0 || strcmp(driver, "offscreen") == 0) return false;
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (strcmp(driver, "x11") == 0) return x11_message_box(caption, text);
+#endif
   return SDL_ShowSimpleMessageBox(0, caption, text, nullptr) == 0;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "backend.h"
@@ -33,6 +34,7 @@ struct WindowClass {
 struct Window {
   HWND handle = nullptr;
   bool used = false;
+  std::thread::id owner;               // the thread that created it
   std::atomic<bool> destroyed{false};  // read by any thread's device contexts
   WindowClass cls;
   std::string title;
@@ -120,11 +122,21 @@ struct KernelObject {
 };
 HANDLE kernel_add(std::shared_ptr<KernelObject> object);  // null: table full
 std::shared_ptr<KernelObject> kernel_object(HANDLE h);    // null: not a live handle
-void fail(DWORD error);                                   // SetLastError
-// An unsupported call or argument: one line on stderr naming the call, and
-// ERROR_NOT_SUPPORTED, the one error code for everything the layer leaves out.
-void unsupported(const char* call, const char* why);
-bool display_ready();  // the window system is open (lazily; tests need no main())
+void fail(DWORD error);                                   // SetLastError, nothing printed
+// The one way the layer complains: one line on stderr, "CALL: WHY", and the
+// calling thread's last error set to `code`.  Failures Win32 itself reports
+// (a bad handle, a missing file) only set Win32's code with fail(); what the
+// layer adds is reported here, each with one code:
+//   ERROR_NOT_SUPPORTED      a call or argument the layer leaves out
+//   ERROR_NOT_ENOUGH_MEMORY  a limit of the layer's own is reached (256
+//                            windows a process, 64 device contexts at once),
+//                            or the window system could not make a window
+//   ERROR_NOT_READY          there is no display to show a window on
+//   ERROR_INVALID_DATA       a picture resource the build embedded is broken
+void report(const char* call, DWORD code, const char* why);
+inline void unsupported(const char* call, const char* why) {
+  report(call, ERROR_NOT_SUPPORTED, why);
+}
 
 }  // namespace plat
 

@@ -148,8 +148,7 @@ namespace {
 inline __attribute__((always_inline)) Dc* acquire(Window* w, const RECT* clip) {
   Dc* dc = take_slot();
   if (!dc) {
-    unsupported("GetDC", "more than 64 device contexts in use");
-    fail(ERROR_NOT_ENOUGH_MEMORY);
+    report("GetDC", ERROR_NOT_ENOUGH_MEMORY, "more than 64 device contexts in use");
     return nullptr;
   }
   dc->generation.store(dc->generation.load(std::memory_order_relaxed) + 1,

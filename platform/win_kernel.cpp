@@ -1,10 +1,11 @@
-// Kernel: last error, debug output, threads, the table of kernel handles,
-// and opening the window system.
+// Kernel: last error and the layer's complaints, debug output, threads, and
+// the table of kernel handles.
 //
 // Supported: GetLastError, SetLastError, OutputDebugStringA (to stderr, as a
-// debugger would show it), CreateThread (default security and stack size,
-// running at once), WaitForSingleObject on thread handles, CloseHandle on
-// thread and file handles, GetModuleHandleA(NULL), Sleep.
+// debugger would show it), CreateThread (default security, stack size and
+// flags: running at once; its id is not its handle), WaitForSingleObject on
+// thread handles, CloseHandle on thread and file handles,
+// GetModuleHandleA(NULL), Sleep.
 #include <stdio.h>
 
 #include <condition_variable>
@@ -32,10 +33,10 @@ const uint32_t kMaxKernelObjects = 1024;
 struct KernelState {
   HandleTable<std::shared_ptr<KernelObject>, kKernelHandle> objects{kMaxKernelObjects};
   std::atomic<DWORD> fail_next_thread{0};
-  std::mutex sink_lock;  // lines may come from any thread
+  std::atomic<DWORD> next_thread_id{0x104};  // Win32's ids are multiples of 4, never 0
+  std::mutex sink_lock;                      // lines may come from any thread
   PlatformDebugSink sink = nullptr;
   void* sink_context = nullptr;
-  int display_state = 0;  // 0 not tried, 1 open, -1 none
 };
 KernelState g_k;
 
@@ -45,19 +46,9 @@ void fail(DWORD error) {
   t_last_error = error;
 }
 
-void unsupported(const char* call, const char* why) {
+void report(const char* call, DWORD code, const char* why) {
   fprintf(stderr, "%s: %s\n", call, why);
-  fail(ERROR_NOT_SUPPORTED);
-}
-
-bool display_ready() {
-  if (g_k.display_state == 0) {
-    std::string reason;
-    g_k.display_state = backend::open(&reason) ? 1 : -1;
-    if (g_k.display_state < 0) fprintf(stderr, "%s\n", reason.c_str());
-  }
-  if (g_k.display_state < 0) fail(ERROR_NOT_SUPPORTED);
-  return g_k.display_state > 0;
+  fail(code);
 }
 
 HANDLE kernel_add(std::shared_ptr<KernelObject> object) {
@@ -132,7 +123,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stack_size,
     return nullptr;
   }
   HANDLE h = kernel_add(t);
-  if (h && thread_id) *thread_id = static_cast<DWORD>(reinterpret_cast<uintptr_t>(h));
+  if (h && thread_id) *thread_id = g_k.next_thread_id.fetch_add(4);
   return h;
 }
 

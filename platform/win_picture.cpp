@@ -1,7 +1,9 @@
 // Icons from the program's PNG resources (libpng), and the cursor.
 //
 // Supported: LoadIconA(instance, MAKEINTRESOURCE(id)) for icons the build
-// registered, LoadCursorA(NULL, IDC_ARROW).
+// registered, LoadIconA(NULL, IDI_APPLICATION) (the window system's default
+// icon: a window given it keeps what the window manager shows),
+// LoadCursorA(NULL, IDC_ARROW).
 #include <png.h>
 
 #include <vector>
@@ -21,36 +23,45 @@ struct IconResource {
   int w, h;
   std::unique_ptr<uint32_t[]> argb;  // 0xAARRGGBB once loaded
 };
-std::vector<IconResource*> g_icons;  // pointers stay put while the list grows
-// Slot 0 of the icon handles is the arrow cursor; icon i is slot i + 1.
+// Built on first use: resources register themselves from other files'
+// static initialisers, which may run before this file's.  Pointers stay put
+// while the list grows.
+std::vector<std::unique_ptr<IconResource>>& icons() {
+  static std::vector<std::unique_ptr<IconResource>> list;
+  return list;
+}
+// The first slots of the icon handles are the window system's own arrow
+// cursor and application icon; resource icon i is slot i + 2.
 const uint32_t kArrowSlot = 0;
+const uint32_t kApplicationSlot = 1;
+const uint32_t kFirstResourceSlot = 2;
 
 IconResource* icon_from_handle(HICON icon) {
   uint32_t slot = 0, generation = 0;
-  if (!split_handle(icon, kIconHandle, &slot, &generation) || slot == kArrowSlot ||
-      slot > g_icons.size())
+  if (!split_handle(icon, kIconHandle, &slot, &generation) || slot < kFirstResourceSlot ||
+      slot - kFirstResourceSlot >= icons().size())
     return nullptr;
-  IconResource* r = g_icons[slot - 1];
+  IconResource* r = icons()[slot - kFirstResourceSlot].get();
   return r->loaded ? r : nullptr;
 }
 
-// Decodes to 0xAARRGGBB; false with the reason on stderr.
+// Decodes to 0xAARRGGBB; false, reported, when the resource is broken.
 bool decode_png(IconResource* r) {
   png_image image = {};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, r->png, r->size)) {
-    fprintf(stderr, "LoadIconA: %s\n", image.message);
+    report("LoadIconA", ERROR_INVALID_DATA, image.message);
     return false;
   }
   image.format = PNG_FORMAT_BGRA;  // little-endian 0xAARRGGBB words
   if (image.width == 0 || image.height == 0 || image.width > 256 || image.height > 256) {
     png_image_free(&image);
-    fprintf(stderr, "LoadIconA: icon pictures must be 1 to 256 pixels square\n");
+    report("LoadIconA", ERROR_INVALID_DATA, "icon pictures must be 1 to 256 pixels square");
     return false;
   }
   std::unique_ptr<uint32_t[]> px(new uint32_t[image.width * image.height]);
   if (!png_image_finish_read(&image, nullptr, px.get(), 0, nullptr)) {
-    fprintf(stderr, "LoadIconA: %s\n", image.message);
+    report("LoadIconA", ERROR_INVALID_DATA, image.message);
     return false;
   }
   r->w = static_cast<int>(image.width);
@@ -71,23 +82,25 @@ void window_set_icon(Window* w, HICON icon) {
 using namespace plat;
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
-  (void)instance;
+  if (!instance) {
+    if (name == IDI_APPLICATION) return make_handle<HICON>(kIconHandle, kApplicationSlot, 0);
+    unsupported("LoadIconA", "IDI_APPLICATION is the only system icon supported");
+    return nullptr;
+  }
   if (!IS_INTRESOURCE(name)) {
     unsupported("LoadIconA", "only numbered resources are supported");
     return nullptr;
   }
   const int id = static_cast<int>(reinterpret_cast<uintptr_t>(name));
-  for (size_t i = 0; i < g_icons.size(); ++i) {
-    IconResource* r = g_icons[i];
+  for (size_t i = 0; i < icons().size(); ++i) {
+    IconResource* r = icons()[i].get();
     if (r->id != id) continue;
-    if (!r->loaded && !decode_png(r)) {
-      fail(ERROR_INVALID_PARAMETER);
-      return nullptr;
-    }
+    if (!r->loaded && !decode_png(r)) return nullptr;
     r->loaded = true;
-    return make_handle<HICON>(kIconHandle, static_cast<uint32_t>(i + 1), 0);
+    return make_handle<HICON>(kIconHandle, static_cast<uint32_t>(i + kFirstResourceSlot), 0);
   }
-  fail(1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
+  // As Win32 tells a module without icons from one without this icon.
+  fail(icons().empty() ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
   return nullptr;
 }
 
@@ -100,5 +113,5 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 void PlatformAddIconResource(int id, const unsigned char* png, size_t size) {
-  g_icons.push_back(new IconResource{id, png, size, false, 0, 0, nullptr});
+  icons().emplace_back(new IconResource{id, png, size, false, 0, 0, nullptr});
 }

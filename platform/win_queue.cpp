@@ -96,7 +96,7 @@ uint64_t now_ms() {
 void pump() {
   const uint64_t now = now_ms();
   g_q.last_pump_ms = now;
-  if (!display_ready()) return;
+  if (!backend::open(nullptr)) return;
   backend::Event e;
   while (backend::take_injected(&e) || backend::poll_event(&e)) handle_event(e);
   for (int i = 0; i < window_count(); ++i)
@@ -127,16 +127,18 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last) {
   }
 }
 
+// Nonzero for every key message, whether or not it makes a character, as
+// Win32 answers.
 BOOL WINAPI TranslateMessage(const MSG* msg) {
-  if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
+  if (!msg) return FALSE;
+  const UINT m = msg->message;
+  if (m == WM_KEYUP || m == WM_SYSKEYUP) return TRUE;
+  if (m != WM_KEYDOWN && m != WM_SYSKEYDOWN) return FALSE;
   const WPARAM vk = msg->wParam;
-  WPARAM ch = 0;
-  if (vk == VK_ESCAPE || vk == VK_RETURN || vk == VK_BACK || vk == VK_TAB || vk == VK_SPACE)
-    ch = vk;
-  if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z')) ch = vk;
-  if (ch == 0) return FALSE;
+  const bool fixed = vk == VK_ESCAPE || vk == VK_RETURN || vk == VK_BACK || vk == VK_TAB ||
+                     vk == VK_SPACE || (vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z');
   // The character comes next, before any key-up already queued, as in Win32.
-  post_message(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, ch, msg->lParam, true);
+  if (fixed) post_message(msg->hwnd, m == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, vk, msg->lParam, true);
   return TRUE;
 }
 

@@ -39,6 +39,7 @@ const SystemText kTexts[] = {
     {ERROR_INVALID_DATA, "The data is invalid.\r\n"},
     {ERROR_OUTOFMEMORY,
      "Not enough memory resources are available to complete this operation.\r\n"},
+    {ERROR_NOT_READY, "The device is not ready.\r\n"},
     {ERROR_READ_FAULT, "The system cannot read from the specified device.\r\n"},
     {ERROR_SHARING_VIOLATION,
      "The process cannot access the file because it is being used by another process.\r\n"},

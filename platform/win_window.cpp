@@ -2,13 +2,14 @@
 //
 // Supported: RegisterClassExA (CS_HREDRAW, CS_VREDRAW; no class or window
 // extra bytes, no menu), CreateWindowExA for top-level windows,
-// DestroyWindow, IsWindow, ShowWindow, UpdateWindow, InvalidateRect (any
-// thread), GetClientRect, SetWindowPos (size and position), MessageBoxA
-// (MB_OK, no owner).
+// DestroyWindow (on the window's own thread), IsWindow, ShowWindow,
+// UpdateWindow, InvalidateRect (any thread), GetClientRect, SetWindowPos
+// (size and position), MessageBoxA (MB_OK alone, no owner).
 #include <stdio.h>
 #include <strings.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "internal.h"
@@ -207,11 +208,15 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     return nullptr;
   }
   const int slot = g_win.used.load();
-  if (slot == kMaxWindows) {
-    fail(ERROR_NOT_ENOUGH_MEMORY);
+  if (slot == kMaxWindows) {  // slots are never reused: a stale HWND stays invalid
+    report("CreateWindowExA", ERROR_NOT_ENOUGH_MEMORY, "a process makes at most 256 windows");
     return nullptr;
   }
-  if (!display_ready()) return nullptr;  // reason already on stderr, error set
+  std::string why;
+  if (!backend::open(&why)) {
+    report("CreateWindowExA", ERROR_NOT_READY, why.c_str());
+    return nullptr;
+  }
 
   const int cx = width == CW_USEDEFAULT || width <= 0 ? kDefaultWidth : width;
   const int cy = height == CW_USEDEFAULT || height <= 0 ? kDefaultHeight : height;
@@ -220,18 +225,17 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     fail(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  std::string why;
   const backend::WindowId native =
       backend::create_window(title ? title : "", std::min(cx, Surface::kMaxSide),
                              std::min(cy, Surface::kMaxSide), (style & WS_THICKFRAME) != 0, &why);
   if (!native) {
-    fprintf(stderr, "CreateWindowExA: %s\n", why.c_str());
-    fail(ERROR_NOT_ENOUGH_MEMORY);
+    report("CreateWindowExA", ERROR_NOT_ENOUGH_MEMORY, why.c_str());
     return nullptr;
   }
   if (x != CW_USEDEFAULT && y != CW_USEDEFAULT) backend::set_window_position(native, x, y);
   w->handle = make_handle<HWND>(kWindowHandle, static_cast<uint32_t>(slot), 0);
   w->used = true;
+  w->owner = std::this_thread::get_id();
   w->cls = *cls;
   w->title = title ? title : "";
   w->native = native;
@@ -258,6 +262,10 @@ BOOL WINAPI IsWindow(HWND hwnd) {
 BOOL WINAPI DestroyWindow(HWND hwnd) {
   Window* w = window_from_handle(hwnd);
   if (!w) return FALSE;
+  if (w->owner != std::this_thread::get_id()) {  // as Win32: only the window's own thread
+    fail(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   SendMessageA(hwnd, WM_DESTROY, 0, 0);
   SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
   {
@@ -362,11 +370,10 @@ MessageBoxSink g_box;
 
 }  // namespace
 
-// Blocks until the box is dismissed, as Win32 does.  With no display it
-// writes caption and text to stderr and answers at once.
+// Blocks until the box is dismissed, as Win32 does.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  if (owner || (type & 0xF) != MB_OK) {
-    unsupported("MessageBoxA", "only an OK box without an owner is supported");
+  if (owner || type != MB_OK) {
+    unsupported("MessageBoxA", "only a plain OK box without an owner is supported");
     return 0;
   }
   const char* t = text ? text : "";
@@ -378,7 +385,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
       return IDOK;
     }
   }
-  if (!display_ready() || !backend::message_box(c, t)) fprintf(stderr, "%s: %s\n", c, t);
+  // Where no box can be shown, the text still reaches the user.
+  if (!backend::open(nullptr) || !backend::message_box(c, t)) fprintf(stderr, "%s: %s\n", c, t);
   return IDOK;
 }
 

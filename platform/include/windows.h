@@ -1,86 +1,112 @@
 // The Win32 subset that rainbow's programs use, for hosts without Windows.
 //
 // Names, types, constant values and call semantics are Win32's (ANSI entry
-// points only).  The implementation lives in platform/*.cpp; everything that
-// talks to the window system is in platform/backend_sdl.cpp, and no SDL type
-// appears here.  Supported:
-//   windows and messages  RegisterClassExA CreateWindowExA DestroyWindow ShowWindow
-//                         UpdateWindow InvalidateRect GetClientRect SetWindowPos IsWindow
-//                         PeekMessageA GetMessageA TranslateMessage DispatchMessageA
-//                         SendMessageA PostMessageA PostQuitMessage DefWindowProcA
-//                         LoadIconA LoadCursorA MessageBoxA
-//   drawing               GetDC ReleaseDC BeginPaint EndPaint SetPixel GetPixel FillRect
-//                         GetStockObject DeleteObject
-//   bitmaps               LoadImageA GetDIBits SetStretchBltMode StretchDIBits
-//   kernel                GetLastError SetLastError OutputDebugStringA CreateThread
-//                         WaitForSingleObject CloseHandle GetModuleHandleA Sleep
-//   files and memory      CreateFileA GetFileSize ReadFile GlobalAlloc GlobalLock
-//                         GlobalUnlock GlobalFree GlobalSize LocalAlloc LocalFree
-//   text                  FormatMessageA wsprintfA
-//   COM (ole2.h, olectl.h) CreateStreamOnHGlobal OleLoadPicture, IStream, IPicture
-// The comment at the top of each platform/*.cpp file says which arguments its
+// points only).  No SDL type appears here: everything that talks to the
+// window system is in platform/backend_*.cpp.  Supported, by the file that
+// implements the calls:
+//   platform/win_window.cpp   RegisterClassExA CreateWindowExA DestroyWindow IsWindow
+//                             ShowWindow UpdateWindow InvalidateRect GetClientRect
+//                             SetWindowPos MessageBoxA
+//   platform/win_queue.cpp    PeekMessageA GetMessageA TranslateMessage DispatchMessageA
+//                             SendMessageA PostMessageA PostQuitMessage
+//   platform/win_defproc.cpp  DefWindowProcA
+//   platform/win_picture.cpp  LoadIconA LoadCursorA
+//   platform/win_gdi.cpp      GetDC ReleaseDC BeginPaint EndPaint SetPixel GetPixel FillRect
+//                             GetStockObject DeleteObject
+//   platform/win_bitmap.cpp   LoadImageA GetDIBits SetStretchBltMode StretchDIBits
+//   platform/win_text.cpp     FormatMessageA LocalAlloc LocalFree wsprintfA
+//   platform/win_file.cpp     CreateFileA GetFileSize ReadFile GlobalAlloc GlobalLock
+//                             GlobalUnlock GlobalFree GlobalSize
+//   platform/win_kernel.cpp   GetLastError SetLastError OutputDebugStringA CreateThread
+//                             WaitForSingleObject CloseHandle GetModuleHandleA Sleep
+//   platform/win_ole.cpp      CreateStreamOnHGlobal OleLoadPicture, IStream, IPicture
+//                             (ole2.h, olectl.h)
+//   platform/win_main.cpp     main(), which calls the program's WinMain
+// The comment at the top of each of these files says which arguments its
 // calls take.  Anything else is absent on purpose: a program that needs it
-// fails to build.
-// A call or argument the layer leaves out fails with ERROR_NOT_SUPPORTED (50)
-// and one line on stderr naming the call.
+// fails to build.  A call or argument the layer leaves out fails with
+// ERROR_NOT_SUPPORTED (50) and one line on stderr naming the call.
 //
-// Where the layer differs from Win32, as a program can observe it:
+// Where the layer differs from Win32, as a program can observe it, by the
+// file whose calls differ:
+// platform/win_window.cpp
 //  1. The size given to CreateWindowExA or SetWindowPos is the client size (the
 //     frame belongs to the window manager), and where a window appears is the
 //     window manager's choice unless a position is given.
-//  2. A client area is at most 16384 x 16384 pixels; a larger size is cut.
+//  2. CW_USEDEFAULT, or a width or height of 0 or less, gives a client of
+//     640 x 480 (Win32 picks a size from the screen's).
+//  3. A client area is at most 16384 x 16384 pixels; a larger size is cut.
 //     Its pixels take memory as it grows: SetWindowPos to a size whose
 //     pixels cannot be had fails with ERROR_NOT_ENOUGH_MEMORY and leaves the
 //     window as it was; such a size from the window system (the user
 //     dragging the frame) leaves the client as it was, with one line on
-//     stderr.
-//  3. Of the creation, showing and activation messages only WM_CREATE (lParam
+//     stderr.  A process makes at most 256 windows in its life: a destroyed
+//     window's handle is never reused.
+//  4. Of the creation, showing and activation messages only WM_CREATE (lParam
 //     NULL, no CREATESTRUCT), WM_SIZE, WM_SETFOCUS and WM_KILLFOCUS are sent.
-//  4. WM_SETFOCUS arrives when the window system gives the focus: after the
+//  5. WM_SETFOCUS arrives when the window system gives the focus: after the
 //     first paint, and twice under some window managers.
-//  5. The update region is kept as its bounding rectangle, and the background
+//  6. ShowWindow(SW_MAXIMIZE) asks the window manager: WM_SIZE with
+//     SIZE_MAXIMIZED comes once it has maximised the window, after
+//     ShowWindow returns, and never where no window manager runs.
+//  7. The update region is kept as its bounding rectangle, and the background
 //     is erased only inside BeginPaint.
-//  6. An exposure invalidates the whole client area: the window system (SDL)
-//     does not say which part was uncovered.
-//  7. One message queue serves the process, read by the thread that created
+//  8. An exposure invalidates the whole client area: the window system does
+//     not say which part was uncovered.
+//  9. MessageBoxA dispatches no messages while the box is up, so the
+//     program's windows are not repainted until it is dismissed.  On X11 the
+//     box belongs to the program's own process and goes when it ends.  Where
+//     no box can be shown (no display, SDL's dummy or offscreen driver), or
+//     no window manager shows it within 5 seconds, MessageBoxA writes
+//     "caption: text" to stderr instead and returns IDOK.
+// platform/win_queue.cpp and platform/win_input.cpp
+// 10. One message queue serves the process, read by the thread that created
 //     the windows; PostQuitMessage from any thread ends that thread's loop.
 //     The window and message filters of PeekMessageA and GetMessageA are not
 //     supported (they must be NULL, 0, 0).
-//  8. SendMessageA from another thread runs the window procedure on the
+// 11. SendMessageA from another thread runs the window procedure on the
 //     calling thread.
-//  9. Only the keys in the layer's key table (platform/win_keys.cpp: Escape,
+// 12. MSG.pt is always (0, 0): the cursor's position is not tracked.
+// 13. Only the keys in the layer's key table (platform/win_keys.cpp: Escape,
 //     Return, Backspace, Tab, Space, Alt, Ctrl, Shift, the arrows, Home, End,
 //     Page Up/Down, Insert, Delete, Pause, F1-F12, letters, digits) produce
 //     key messages, and WM_CHAR / WM_SYSCHAR come only for keys with a fixed
 //     character (letters as capitals, digits, Escape, Return, Backspace, Tab,
 //     Space).
-// 10. F10 or a lone Alt does not enter the system menu's keyboard mode.
-// 11. Icons are PNG resources registered by the build, not .ico groups.
-// 12. A device context belongs to a window: there is no screen DC and no
+// 14. F10 or a lone Alt does not enter the system menu's keyboard mode
+//     (platform/win_defproc.cpp).
+// platform/win_picture.cpp
+// 15. Icons are PNG resources registered by the build, not .ico groups.
+// platform/win_gdi.cpp
+// 16. A device context belongs to a window: there is no screen DC and no
 //     memory DC, and at most 64 are in use at once.
-// 13. OutputDebugStringA writes to stderr, as a debugger would show it.
-// 14. With no display a program ends at start-up with one line and exit code
-//     1 (a GUI program could never be seen or closed); a window destroyed by
-//     another program, or a display that goes away, ends it the same way.
-// 15. MessageBoxA dispatches no messages while the box is up, so the
-//     program's windows are not repainted until it is dismissed.  Where no
-//     box can be shown (SDL's dummy or offscreen driver) it writes caption and
-//     text to stderr and returns IDOK at once.
-// 16. Without LR_CREATEDIBSECTION LoadImageA still keeps a bitmap in its
+// platform/win_bitmap.cpp
+// 17. Without LR_CREATEDIBSECTION LoadImageA still keeps a bitmap in its
 //     file's format (Win32 converts it to the screen's), and GetDIBits
 //     describes and reads it so.  StretchDIBits draws in every stretch mode
 //     as in COLORONCOLOR: HALFTONE does not average.
-// 17. FormatMessageA knows the system texts of the error codes the layer
+// platform/win_text.cpp
+// 18. FormatMessageA knows the system texts of the error codes the layer
 //     sets and a few more; for any other code it fails with
 //     ERROR_MR_MID_NOT_FOUND (317).
-// 18. OleLoadPicture reads JPEG and BMP streams only (no GIF, icon or
+// platform/win_file.cpp
+// 19. File names are the host's, so case matters.  A backslash separates
+//     folders, as on Win32, so a host file whose name holds one cannot be
+//     opened.
+// 20. CreateFileA ignores the share mode: it never fails with
+//     ERROR_SHARING_VIOLATION, and a file it opened stays open to others.
+// platform/win_kernel.cpp
+// 21. OutputDebugStringA writes to stderr, as a debugger would show it.
+// platform/win_ole.cpp
+// 22. OleLoadPicture reads JPEG and BMP streams only (no GIF, icon or
 //     metafile).  Its picture answers get_Handle, get_Type, get_Width,
 //     get_Height and IUnknown's methods, and E_NOTIMPL to the rest; a stream
 //     from CreateStreamOnHGlobal answers Read, Seek, Stat and IUnknown's
 //     methods, and E_NOTIMPL to the rest (Write and Clone among them).
-// 19. File names are the host's, so case matters.  A backslash separates
-//     folders, as on Win32, so a host file whose name holds one cannot be
-//     opened.
+// platform/win_main.cpp and platform/backend_sdl.cpp
+// 23. With no display a program ends at start-up with one line and exit code
+//     1 (a GUI program could never be seen or closed); a window destroyed by
+//     another program, or a display that goes away, ends it the same way.
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 
@@ -363,7 +389,6 @@ typedef struct tagBITMAPINFO {
 #define WAIT_OBJECT_0 0x00000000L
 #define WAIT_TIMEOUT 0x00000102L
 #define WAIT_FAILED ((DWORD)0xFFFFFFFF)
-#define CREATE_SUSPENDED 0x00000004
 
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
@@ -376,6 +401,7 @@ typedef struct tagBITMAPINFO {
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_OUTOFMEMORY 14L
+#define ERROR_NOT_READY 21L
 #define ERROR_READ_FAULT 30L
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_HANDLE_EOF 38L
@@ -431,9 +457,6 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
 // ---- Message boxes ----
 #define MB_OK 0x00000000L
-#define MB_ICONERROR 0x00000010L
-#define MB_ICONWARNING 0x00000030L
-#define MB_ICONINFORMATION 0x00000040L
 #define IDOK 1
 
 // ---- Loading pictures ----
@@ -444,7 +467,7 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 #define LR_LOADFROMFILE 0x00000010
 #define LR_CREATEDIBSECTION 0x00002000
 
-// ---- Windows and messages (platform/win_window.cpp) ----
+// ---- Windows (platform/win_window.cpp) ----
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc);
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x,
                             int y, int width, int height, HWND parent, HMENU menu,
@@ -456,6 +479,9 @@ BOOL WINAPI UpdateWindow(HWND hwnd);
 BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UINT flags);
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// ---- Messages (platform/win_queue.cpp) ----
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remove);
 BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last);
 BOOL WINAPI TranslateMessage(const MSG* msg);
@@ -463,7 +489,11 @@ LRESULT WINAPI DispatchMessageA(const MSG* msg);
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 void WINAPI PostQuitMessage(int exit_code);
+
+// ---- The default window procedure (platform/win_defproc.cpp) ----
 LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+// ---- Icons and cursors (platform/win_picture.cpp) ----
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 
@@ -487,13 +517,12 @@ int WINAPI StretchDIBits(HDC hdc, int x_dest, int y_dest, int dest_width, int de
                          int x_src, int y_src, int src_width, int src_height, const VOID* bits,
                          const BITMAPINFO* info, UINT usage, DWORD rop);
 
-// ---- Text (platform/win_text.cpp) ----
+// ---- Text and local memory (platform/win_text.cpp) ----
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD message, DWORD language,
                             LPSTR buffer, DWORD size, va_list* arguments);
 HLOCAL WINAPI LocalAlloc(UINT flags, size_t bytes);
 HLOCAL WINAPI LocalFree(HLOCAL block);
 int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...);
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // ---- Files and global memory (platform/win_file.cpp) ----
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -519,7 +548,7 @@ BOOL WINAPI CloseHandle(HANDLE handle);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 void WINAPI Sleep(DWORD milliseconds);
 
-// The program's entry point, called by the platform's main().
+// The program's entry point, called by main() (platform/win_main.cpp).
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show);
 
 #ifdef __cplusplus

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end: rainbow_plain on an X display (its own Xvfb when DISPLAY is
-# unset).  Finds the window by title, checks the bows after a second, that a
-# key other than Escape changes nothing, and that Escape ends the program
-# with exit code 0.
+# unset).  Finds the window by title, checks that it carries the program's
+# 32 x 32 icon, the bows after a second, that a key other than Escape changes
+# nothing, and that Escape ends the program with exit code 0.
 #
 #   plain_e2e.sh RAINBOW_PLAIN RAINBOW_CHECK_BOWS
 set -uo pipefail
@@ -13,13 +13,14 @@ prog=${1:?usage: plain_e2e.sh RAINBOW_PLAIN RAINBOW_CHECK_BOWS}
 check=${2:?usage: plain_e2e.sh RAINBOW_PLAIN RAINBOW_CHECK_BOWS}
 title='draw simulated rainbow'
 
-need_tools xdotool import
+need_tools xdotool import xprop
 ensure_display
 echo "display $DISPLAY"
 
 start_program "$prog" "$work"
 find_window "$title" || fail "no window titled '$title'"
 echo "window $window"
+xprop -id "$window" _NET_WM_ICON | grep -q "Icon (32 x 32)" || fail "the window has no 32 x 32 icon"
 
 sleep 1
 import -window "$window" "png:$work/first.png" || fail "cannot capture the window"

@@ -139,6 +139,12 @@ TEST_F(Gdi, BadDeviceContextsFailClearly) {
   EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
   EXPECT_EQ(ReleaseDC(hwnd, dc), 0) << "released twice";
   EXPECT_EQ(SetPixel(dc, 0, 0, kColour), CLR_INVALID) << "used after release";
+  HDC fresh = GetDC(hwnd);  // the same slot again, under a new handle
+  ASSERT_NE(fresh, dc);
+  EXPECT_EQ(SetPixel(dc, 0, 0, kColour), CLR_INVALID) << "a stale handle to a reused slot";
+  EXPECT_EQ(ReleaseDC(hwnd, dc), 0);
+  EXPECT_EQ(SetPixel(fresh, 0, 0, kColour), kColour) << "the new handle still works";
+  EXPECT_EQ(ReleaseDC(hwnd, fresh), 1);
   PAINTSTRUCT ps = {};
   ps.hdc = dc;
   EXPECT_TRUE(EndPaint(hwnd, &ps));

@@ -1,7 +1,8 @@
-// The layer's pictures, texts, files and COM calls against how Win32 answers
-// them (shared/win32-observed traces 3, 4, 6 and 7): error codes, exactly
-// which bytes GetDIBits writes behind its record, stretching through window
-// and paint DCs, system texts, wsprintfA, global memory and picture objects.
+// The layer's pictures, texts, files and COM calls against the answers Win32
+// gave when the same calls were made on Windows: LoadImageA's error codes,
+// exactly which bytes GetDIBits writes behind its record, StretchDIBits
+// through window and paint DCs, FormatMessageA's system texts, wsprintfA,
+// files and global memory, and OleLoadPicture's picture objects.
 #include <gtest/gtest.h>
 #include <olectl.h>
 #include <rainbow_platform.h>
@@ -289,7 +290,7 @@ TEST_F(Pictures, SystemTextsAndWsprintf) {
     }
   }
   // Every error the layer sets has its text.
-  for (DWORD code : {1,   4,   6,   14,  30,   32,   38,   50,   122,  123,
+  for (DWORD code : {1,   4,   6,   14,  21,   30,   32,   38,   50,   122, 123,
                      158, 206, 317, 998, 1400, 1407, 1410, 1812, 1813, 1814}) {
     LPSTR text = nullptr;
     FormatMessageA(

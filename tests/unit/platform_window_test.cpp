@@ -154,7 +154,8 @@ enum Action {
   kMinimize,
   kRestore,
   kInjectMinimize,
-  kInjectRestore
+  kInjectRestore,
+  kInjectMaximize  // as a window manager reports it: maximised, then the new size
 };
 
 void act(HWND hwnd, Action a, int w = 0, int h = 0) {
@@ -181,6 +182,10 @@ void act(HWND hwnd, Action a, int w = 0, int h = 0) {
     case kInjectRestore:
       PlatformInjectWindowEvent(hwnd, PLATFORM_RESTORED, 0, 0);
       break;
+    case kInjectMaximize:
+      PlatformInjectWindowEvent(hwnd, PLATFORM_MAXIMIZED, 0, 0);
+      PlatformInjectWindowEvent(hwnd, PLATFORM_RESIZED, w, h);
+      break;
   }
   rt::drain();
 }
@@ -202,6 +207,9 @@ TEST_F(Platform, ShowingAndEveryClientSizeChangeSendWmSize) {
       {kInjectRestore, 0, 0, {{WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200)}}, 300, 200},
       {kInjectMinimize, 0, 0, {{WM_SIZE, SIZE_MINIMIZED, 0}}, 0, 0},
       {kRestore, 0, 0, {{WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200)}}, 300, 200},
+      {kInjectMaximize, 900, 700, {{WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(900, 700)}}, 900, 700},
+      {kInjectRestore, 0, 0, {}, 900, 700},  // the size that follows says restored
+      {kInjectResize, 300, 200, {{WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200)}}, 300, 200},
       // Client areas stop at 16384 pixels a side.
       {kSetSize, 1, 65535, {{WM_SIZE, SIZE_RESTORED, MAKELPARAM(1, 16384)}}, 1, 16384},
   };
@@ -414,6 +422,7 @@ TEST_F(Platform, KeysArriveWithWin32CodesAndBits) {
       {"PageUp", TRUE, FALSE, WM_KEYDOWN, VK_PRIOR, 0x00490001, all},
       {"F12", TRUE, FALSE, WM_KEYDOWN, VK_F12, 0x00580001, all},
       {"7", TRUE, FALSE, WM_KEYDOWN, '7', 0x00000001, no_scan},
+      {"Space", TRUE, FALSE, WM_KEYDOWN, VK_SPACE, 0x00390001, all},
   };
   HWND hwnd = shown(class_for(CS_HREDRAW | CS_VREDRAW));
   rec.keep_on_close = true;  // Alt+F4 is among the keys
