@@ -3,6 +3,10 @@
 # Debian 12, skipping what is already there.  Uses sudo when not run as root.
 # (dpkg-dev: dpkg-shlibdeps finds the .deb's dependencies; wine64 runs the
 # 64-bit Windows programs, as this kernel runs no 32-bit ones.)
+#
+#   scripts/setup.sh           what the desktop builds and their tests need
+#   scripts/setup.sh web       and Emscripten, for the browser build
+#   scripts/setup.sh web-test  and headless Chromium with Selenium, its tests
 set -euo pipefail
 
 packages=(
@@ -13,6 +17,15 @@ packages=(
   libjpeg-turbo-progs libimage-exiftool-perl
   dpkg-dev desktop-file-utils unzip wine wine64
 )
+case "${1:-}" in
+  web) packages+=(emscripten) ;;
+  web-test) packages+=(emscripten chromium chromium-driver python3-selenium) ;;
+  '') ;;
+  *)
+    echo "usage: scripts/setup.sh [web|web-test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
