@@ -40,7 +40,10 @@ typedef uint32_t WindowId;  // 0 is no window
 // return the first answer.
 bool open(std::string* reason);
 
-// Windows.  Sizes are client sizes.
+// Windows.  Sizes are client sizes.  A window created with CW_USEDEFAULT
+// gets the backend's default size (a page's canvas has the page's); false
+// leaves the layer's own default.
+bool default_window_size(int* width, int* height);
 WindowId create_window(const char* title, int width, int height, bool resizable,
                        std::string* reason);
 void destroy_window(WindowId id);

@@ -20,6 +20,7 @@
 // The page's side, in web/backend_web.js.
 extern "C" {
 int rb_web_open(void);
+void rb_web_client_size(int* width, int* height);
 void rb_web_create_window(const char* title, int width, int height);
 void rb_web_put(const uint8_t* rgba, int pitch, int x, int y, int w, int h);
 // kind, a, b, flags (1 down, 2 repeat, 4 alt); a key's name (keys.h) in `key`
@@ -61,6 +62,11 @@ bool open(std::string*) {
   if (!g_web.opened) g_web.opened = rb_web_open() ? 1 : -1;
   g_web.last_yield = rb_web_now();
   return g_web.opened > 0;
+}
+
+bool default_window_size(int* width, int* height) {
+  rb_web_client_size(width, height);
+  return true;
 }
 
 WindowId create_window(const char* title, int width, int height, bool, std::string* reason) {

@@ -85,6 +85,12 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
+  rb_web_client_size: function(width, height) {
+    var size = Module.clientSize();
+    HEAP32[width >> 2] = size[0];
+    HEAP32[height >> 2] = size[1];
+  },
+
   rb_web_create_window__deps: ['$RbWeb'],
   rb_web_create_window: function(title, width, height) {
     document.title = UTF8ToString(title);
