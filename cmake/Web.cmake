@@ -40,7 +40,8 @@ set_target_properties(JPEG::JPEG PROPERTIES
 add_dependencies(JPEG::JPEG libjpeg_wasm)
 
 # The page's side of the window-system backend, and the program's turns
-# given back to the browser (Asyncify) where it waits.  No data below
+# given back to the browser (Asyncify) where it waits; memory that grows
+# with the window's client (surface.cpp).  No data below
 # 64 KiB: Win32 takes a pointer there for a resource number
 # (IS_INTRESOURCE), and wasm would otherwise put the programs' strings there.
 set(RAINBOW_WEB_LIBRARY ${PROJECT_SOURCE_DIR}/platform/web/backend_web.js)
@@ -48,7 +49,7 @@ set(RAINBOW_WEB_LINK_OPTIONS
   --js-library ${RAINBOW_WEB_LIBRARY} -sGLOBAL_BASE=65536
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536
   "-sASYNCIFY_IMPORTS=['rb_web_yield','rb_web_wait','rb_web_message_box']"
-  -sALLOW_MEMORY_GROWTH -sEXIT_RUNTIME -sFORCE_FILESYSTEM
+  -sALLOW_MEMORY_GROWTH -Wno-pthreads-mem-growth -sEXIT_RUNTIME -sFORCE_FILESYSTEM
   "-sEXPORTED_RUNTIME_METHODS=['FS']")
 
 # Links `target` for the page; THREADS: a worker is ready before main().

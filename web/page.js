@@ -81,6 +81,11 @@
     });
   }
 
+  // exit() unwinds the program with an exception the page need not show.
+  window.addEventListener('error', e => {
+    if (e.error && e.error.name === 'ExitStatus') e.preventDefault();
+  });
+
   function ended(code, why) {
     closeButton.disabled = true;
     document.body.dataset.exitCode = code === null ? 'abort' : String(code);
