@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Serves a folder on 127.0.0.1 with the cross-origin isolation headers.
 
-    serve_site.py FOLDER PORT
+    serve_site.py FOLDER PORT [--not-isolated]
 
 Prints the site's address once it is listening; stops on Ctrl-C.
+--not-isolated leaves the headers out, as an ordinary host would (tests).
 """
 
 import functools
@@ -15,9 +16,12 @@ class IsolatedHandler(http.server.SimpleHTTPRequestHandler):
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
                       ".wasm": "application/wasm", ".js": "text/javascript"}
 
+    isolated = True
+
     def end_headers(self):
-        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
-        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
+        if self.isolated:
+            self.send_header("Cross-Origin-Opener-Policy", "same-origin")
+            self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
         self.send_header("Cache-Control", "no-cache")
         super().end_headers()
 
@@ -26,10 +30,11 @@ class IsolatedHandler(http.server.SimpleHTTPRequestHandler):
 
 
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) not in (3, 4) or (len(argv) == 4 and argv[3] != "--not-isolated"):
         print(__doc__.splitlines()[2].strip(), file=sys.stderr)
         return 2
     folder, port = argv[1], int(argv[2])
+    IsolatedHandler.isolated = len(argv) == 3
     handler = functools.partial(IsolatedHandler, directory=folder)
     try:
         server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)

@@ -11,7 +11,8 @@ cross-origin isolation, each program's page driven through Selenium.
    resized;
  - with ?picture=none: photo's CreateFile dialog, then (both) one
    "LoadImage: " line in the console;
- - Escape ends plain with exit code 0 in the page.
+ - Escape ends plain with exit code 0 in the page;
+ - served without cross-origin isolation, a page says so instead of starting.
 
 Runs under Debian's Python (its python3-selenium).  Exit 0 when all pass,
 1 on a failure, 77 when Chromium or its driver is missing.
@@ -44,9 +45,9 @@ def within(seconds, check):
         time.sleep(0.2)
 
 
-def serve(site):
+def serve(site, *flags):
     server = subprocess.Popen([sys.executable, os.path.join(ROOT, "scripts", "serve_site.py"),
-                               site, "0"], stdout=subprocess.PIPE, text=True)
+                               site, "0", *flags], stdout=subprocess.PIPE, text=True)
     line = server.stdout.readline()
     if "http://" not in line:
         server.kill()
@@ -168,6 +169,20 @@ def escape_ends(driver, url):
     print("ok: Escape ends plain with exit code 0")
 
 
+def not_isolated(driver, site):
+    server, url = serve(site, "--not-isolated")
+    try:
+        driver.get(url + "threaded.html")
+        text = within(10, lambda: driver.execute_script(
+            "const s = document.getElementById('status');"
+            "return !s.hidden && document.getElementById('canvas').hidden ? s.textContent : '';"))
+    finally:
+        server.kill()
+    if "Cross-Origin-Embedder-Policy" not in (text or ""):
+        fail("threaded without isolation: no message on the page (%r)" % text)
+    print("ok: without isolation the page says what it needs")
+
+
 def main(argv):
     if len(argv) != 4:
         print(__doc__.splitlines()[3].strip(), file=sys.stderr)
@@ -188,6 +203,7 @@ def main(argv):
             backdrop(driver, url, name, stretch_ref, work)
             missing_picture(driver, url, name)
         escape_ends(driver, url)
+        not_isolated(driver, site)
     finally:
         driver.quit()
         server.kill()
