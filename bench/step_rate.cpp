@@ -12,9 +12,32 @@
 
 #include "rainbow.h"
 
+namespace {
+
+const int kWidth = 640, kHeight = 480;
+const int kBatch = 1 << 16;
+
+// A batch of samples in a call of its own, as the programs take one step a
+// call: a browser's wasm engine optimises a function only between calls
+// (no on-stack replacement), so one long loop in main() would never be.
+__attribute__((noinline)) void sample_batch(COLORREF* px) {
+  for (int i = 0; i < kBatch; ++i) {
+    if (!rainbow_sample_point()) continue;
+    rainbow_hits hits;
+    const int count = rainbow_sample_rays(&hits);
+    for (int j = 0; j < count; ++j) {
+      const int x = hits.point[j].x, y = hits.point[j].y;
+      if (x >= 0 && x < kWidth && y >= 0 && y < kHeight)
+        px[static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)] = hits.point[j].color;
+    }
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? atof(argv[1]) : 3.0;
-  const int w = 640, h = 480;
+  const int w = kWidth, h = kHeight;
   std::vector<COLORREF> px(static_cast<size_t>(w) * h);
   rainbow_update_layout(MAKELPARAM(w, h));
   rainbow_srand(1);
@@ -23,17 +46,8 @@ int main(int argc, char** argv) {
   double elapsed = 0;
   long long samples = 0;
   while (elapsed < seconds) {
-    for (int i = 0; i < 1 << 20; ++i) {
-      if (!rainbow_sample_point()) continue;
-      rainbow_hits hits;
-      const int count = rainbow_sample_rays(&hits);
-      for (int j = 0; j < count; ++j) {
-        const int x = hits.point[j].x, y = hits.point[j].y;
-        if (x >= 0 && x < w && y >= 0 && y < h)
-          px[static_cast<size_t>(y) * w + static_cast<size_t>(x)] = hits.point[j].color;
-      }
-    }
-    samples += 1 << 20;
+    sample_batch(px.data());
+    samples += kBatch;
     elapsed = std::chrono::duration<double>(clock::now() - start).count();
   }
   printf("step_rate: %.0f samples/s (lit check %u)\n", static_cast<double>(samples) / elapsed,
