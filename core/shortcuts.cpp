@@ -18,7 +18,7 @@ int16_t last_draw_at_most(double v, double scale) {
 // The intensities vary smoothly within a band, so their range over five
 // points of it, widened by half again, holds every point between.
 void fill_band(int band, int k) {
-  double lo1 = INFINITY, hi1 = -INFINITY, lo2 = INFINITY, hi2 = -INFINITY;
+  double lo1 = HUGE_VAL, hi1 = -HUGE_VAL, lo2 = HUGE_VAL, hi2 = -HUGE_VAL;  // double infinities
   const int first = band << kAcceptanceShift, span = (1 << kAcceptanceShift) - 1;
   for (int s = 0; s <= 4; ++s) {  // the band's first, last and three between
     double i1, i2;

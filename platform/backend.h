@@ -18,8 +18,14 @@
 // see backend_testing.h.
 //
 // Yielding: a backend whose host needs control back (a browser's event
-// loop) may yield to it inside poll_event() or wait_event(), so that
-// PeekMessageA and GetMessageA yield to the host at most once a frame.
+// loop; backend_web.cpp, through Asyncify) yields to it only inside these
+// calls, so programs' loops run as written:
+// - poll_event(), at most once a frame (16 ms), however often it is called:
+//   PeekMessageA in an idle loop then gives the host its turn once a frame;
+// - wait_event(), for the whole wait: GetMessageA's wait is the host's time;
+// - message_box(), until the box is dismissed.
+// Nothing else yields, so host events arrive only in poll_event().  In a
+// browser a wake() from another thread ends a wait only when it times out.
 //
 // All calls are for the thread that opened the backend, except wake().
 #ifndef RAINBOW_PLATFORM_BACKEND_H
@@ -40,7 +46,10 @@ typedef uint32_t WindowId;  // 0 is no window
 // return the first answer.
 bool open(std::string* reason);
 
-// Windows.  Sizes are client sizes.
+// Windows.  Sizes are client sizes.  A window created with CW_USEDEFAULT
+// gets the backend's default size (a page's canvas has the page's); false
+// leaves the layer's own default.
+bool default_window_size(int* width, int* height);
 WindowId create_window(const char* title, int width, int height, bool resizable,
                        std::string* reason);
 void destroy_window(WindowId id);

@@ -38,6 +38,10 @@ bool open(std::string*) {
   return true;
 }
 
+bool default_window_size(int*, int*) {
+  return false;
+}
+
 WindowId create_window(const char*, int width, int height, bool, std::string*) {
   NullWindow& w = g_null.windows[g_null.next_id];
   w.width = width;

@@ -234,6 +234,10 @@ bool open(std::string* reason) {
   return g_b.opened > 0;
 }
 
+bool default_window_size(int*, int*) {
+  return false;  // the window manager places the window, the layer sizes it
+}
+
 WindowId create_window(const char* title, int width, int height, bool resizable,
                        std::string* reason) {
   if (!open(reason)) return 0;

@@ -16,7 +16,7 @@ namespace plat {
 
 namespace {
 
-const size_t kPage = 4096;
+[[maybe_unused]] const size_t kPage = 4096;  // used where pages can be given back
 const size_t kMaxPixels = static_cast<size_t>(Surface::kMaxSide) * Surface::kMaxSide;
 // About 60 Hz, but never more than a twentieth of the window thread's time:
 // a large window whose picture changes everywhere is shown less often

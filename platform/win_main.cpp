@@ -6,6 +6,7 @@
 #include <errno.h>  // program_invocation_short_name
 #include <rainbow_platform.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <string>
 
@@ -15,10 +16,17 @@ int main(int argc, char** argv) {
     fprintf(stderr, "%s: %s\n", program_invocation_short_name, reason);  // as the backend says it
     return 1;
   }
-  std::string command_line;  // the arguments after the program name, as Win32 passes them
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) command_line += ' ';
-    command_line += argv[i];
+  int code;
+  {
+    std::string command_line;  // the arguments after the program name, as Win32 passes them
+    for (int i = 1; i < argc; ++i) {
+      if (i > 1) command_line += ' ';
+      command_line += argv[i];
+    }
+    code = WinMain(GetModuleHandleA(nullptr), nullptr, &command_line[0], SW_SHOWDEFAULT);
   }
-  return WinMain(GetModuleHandleA(nullptr), nullptr, &command_line[0], SW_SHOWDEFAULT);
+  // exit() rather than a return: in a browser main() has given its turn back
+  // to the page (backend_web.cpp) long before it ends, and a plain return
+  // would then end nothing.
+  exit(code);
 }

@@ -4,7 +4,9 @@
 // registered, LoadIconA(NULL, IDI_APPLICATION) (the window system's default
 // icon: a window given it keeps what the window manager shows),
 // LoadCursorA(NULL, IDC_ARROW).
+#ifndef RAINBOW_NO_ICON_DECODER
 #include <png.h>
+#endif
 
 #include <vector>
 
@@ -46,7 +48,12 @@ IconResource* icon_from_handle(HICON icon) {
 }
 
 // Decodes to 0xAARRGGBB; false, reported, when the resource is broken.
+// Where there is no decoder the icon stays a valid handle with no pixels.
 bool decode_png(IconResource* r) {
+#ifdef RAINBOW_NO_ICON_DECODER
+  (void)r;
+  return true;
+#else
   png_image image = {};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, r->png, r->size)) {
@@ -68,13 +75,14 @@ bool decode_png(IconResource* r) {
   r->h = static_cast<int>(image.height);
   r->argb = std::move(px);
   return true;
+#endif
 }
 
 }  // namespace
 
 void window_set_icon(Window* w, HICON icon) {
-  if (const IconResource* r = icon_from_handle(icon))
-    backend::set_window_icon(w->native, r->argb.get(), r->w, r->h);
+  const IconResource* r = icon_from_handle(icon);
+  if (r && r->argb) backend::set_window_icon(w->native, r->argb.get(), r->w, r->h);
 }
 
 }  // namespace plat

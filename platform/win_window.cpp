@@ -32,6 +32,13 @@ struct WindowState {
 };
 WindowState g_win;
 
+// The size CW_USEDEFAULT gives: the backend's, else ours.
+void default_size(int* cx, int* cy) {
+  if (backend::default_window_size(cx, cy) && *cx > 0 && *cy > 0) return;
+  *cx = kDefaultWidth;
+  *cy = kDefaultHeight;
+}
+
 WindowClass* find_class(const char* name) {
   for (WindowClass& c : g_win.classes)
     if (strcasecmp(c.name.c_str(), name) == 0) return &c;
@@ -218,8 +225,10 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     return nullptr;
   }
 
-  const int cx = width == CW_USEDEFAULT || width <= 0 ? kDefaultWidth : width;
-  const int cy = height == CW_USEDEFAULT || height <= 0 ? kDefaultHeight : height;
+  int default_cx = 0, default_cy = 0;
+  default_size(&default_cx, &default_cy);
+  const int cx = width == CW_USEDEFAULT || width <= 0 ? default_cx : width;
+  const int cy = height == CW_USEDEFAULT || height <= 0 ? default_cy : height;
   Window* w = &g_win.slots[slot];
   if (!w->surface.reserve(std::min(cx, Surface::kMaxSide), std::min(cy, Surface::kMaxSide))) {
     fail(ERROR_NOT_ENOUGH_MEMORY);

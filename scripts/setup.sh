@@ -5,6 +5,10 @@
 # 64-bit Windows programs, as this kernel runs no 32-bit ones; appstream,
 # man-db and librsvg2-bin check the package's metainfo, manual pages and SVG
 # icon.)
+#
+#   scripts/setup.sh           what the desktop builds and their tests need
+#   scripts/setup.sh web       and Emscripten, for the browser build
+#   scripts/setup.sh web-test  and headless Chromium with Selenium, its tests
 set -euo pipefail
 
 packages=(
@@ -15,6 +19,15 @@ packages=(
   libjpeg-turbo-progs libimage-exiftool-perl
   dpkg-dev desktop-file-utils unzip wine wine64 appstream man-db librsvg2-bin libxml2-utils
 )
+case "${1:-}" in
+  web) packages+=(emscripten) ;;
+  web-test) packages+=(emscripten chromium chromium-driver python3-selenium) ;;
+  '') ;;
+  *)
+    echo "usage: scripts/setup.sh [web|web-test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

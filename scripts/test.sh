@@ -3,8 +3,8 @@
 # end-to-end tests under Xvfb, the Debian package, the unit and end-to-end
 # tests again under ASan+UBSan, the thread stress tests and the threaded
 # program's end-to-end test under TSan, the fuzzers for a bounded time, the
-# format check, both Windows cross-builds and their zips, and the 64-bit
-# programs under Wine.
+# format check, both Windows cross-builds and their zips, the 64-bit
+# programs under Wine, and the browser build's pages in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,7 +29,7 @@ run_ctest() {
 }
 
 step "set-up"
-scripts/setup.sh
+scripts/setup.sh web-test
 
 step "format and resources"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
@@ -86,6 +86,13 @@ bash tests/wine/wine_e2e.sh "$unpacked"/rainbow-*-win64 build/default/bin/rainbo
   build/default/bin/rainbow_x_close || wine_status=$?
 rm -rf "$unpacked"
 [ "$wine_status" -eq 0 ] || exit "$wine_status"
+passed=$((passed + 1))
+
+step "the browser build, its pages driven in headless Chromium"
+cmake --preset web >/dev/null
+cmake --build --preset web --parallel "$jobs"
+/usr/bin/python3 tests/web/web_e2e.py build/web/site build/default/bin/rainbow_render \
+  build/default/bin/rainbow_stretch_ref
 passed=$((passed + 1))
 
 step "all checks passed"

@@ -164,7 +164,7 @@ Status parse(const uint8_t* data, size_t size, Dib* out) {
   if (bpp <= 8) {
     const size_t full = size_t(1) << bpp, entry = core ? 3 : 4;
     size_t entries = core || clr_used == 0 ? full : std::min<size_t>(clr_used, full);
-    entries = std::min<size_t>(entries, (off_bits - header_end) / entry);
+    entries = static_cast<size_t>(std::min<uint64_t>(entries, (off_bits - header_end) / entry));
     palette.assign(full, RGBQUAD{0, 0, 0, 0});
     const uint8_t* table = data + header_end;
     for (size_t i = 0; i < entries; i++) {

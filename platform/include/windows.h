@@ -107,6 +107,30 @@
 // 23. With no display a program ends at start-up with one line and exit code
 //     1 (a GUI program could never be seen or closed); a window destroyed by
 //     another program, or a display that goes away, ends it the same way.
+// platform/backend_web.cpp
+// 24. In a web browser (the `web` preset):
+//     a. A program has one window, the page's canvas.  Its client size is the
+//        page's (or ?size=WxH), not the one asked for: a WM_SIZE with the
+//        page's size follows WM_CREATE.  SetWindowPos's size and position and
+//        ShowWindow's minimise, maximise and restore change nothing; a hidden
+//        tab is a minimised window, and the page's Close button the close box.
+//     b. The program runs on the page's thread and gives the browser its turn
+//        inside PeekMessageA and GetMessageA (at most once a frame) and while
+//        a message box is up.  A loop that calls neither freezes the page, and
+//        Sleep or WaitForSingleObject on that thread holds the page meanwhile.
+//        A PostMessageA from a worker thread reaches a waiting GetMessageA at
+//        its next turn, within 16 ms.
+//     c. Every program is built with threads, so its page must be
+//        cross-origin isolated; a page that is not says so and starts nothing.
+//     d. Keys come from the browser's keyCode; the browser keeps its own
+//        shortcuts (Alt+F4, Ctrl+W, F5 and the like), and no key reaches the
+//        program while a message box is up.
+//     e. MessageBoxA is an HTML dialog on the page; OutputDebugStringA and
+//        stderr go to the browser's console.
+//     f. Icons are not decoded: LoadIconA gives a handle with no picture, and
+//        the page shows the site's own icon.
+//     g. Files live in the page's memory: the program's folder holds only the
+//        picture the page put there, and nothing written is kept.
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 

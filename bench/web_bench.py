@@ -1,0 +1,114 @@
+#!/usr/bin/python3
+"""The browser build's figures, in headless Chromium on this machine:
+
+ - the step's rate in wasm against native (rainbow_step_rate, the same
+   source built by both presets), in samples per second;
+ - how long after the page's load plain and threaded show 99% of the
+   finished bows at 640 x 480 (finished: rainbow_render with 200 M steps);
+ - the download per program, gzipped (-9): its .js, .wasm and .worker.js.
+
+    bench/web_bench.py [BUILD_DEFAULT [BUILD_WEB]]   (default build/default, build/web)
+
+Needs both builds (rainbow_step_rate, rainbow_render; the web preset's site
+and its rainbow_step_rate target) and Debian's Python with python3-selenium.
+Run it on an otherwise idle machine: both rates share its cores.
+"""
+
+import gzip
+import os
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "tests", "web"))
+import web_e2e  # noqa: E402  (serving and the browser, as the tests do)
+
+# Counts the canvas's lit pixels every 50 ms from the page's start; the
+# count's own cost is taken from the program, so the figure errs late.
+WATCH = """
+window.__lit = [];
+setInterval(() => {
+  const c = document.getElementById('canvas');
+  if (!c || !c.width) return;
+  const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  let n = 0;
+  for (let i = 0; i < d.length; i += 4) if (d[i] | d[i + 1] | d[i + 2]) ++n;
+  window.__lit.push([performance.now(), n]);
+}, 50);
+"""
+
+
+def finished_lit(render):
+    png = subprocess.run([render, "--size", "640x480", "--steps", "200000000", "--out", "-"],
+                         check=True, capture_output=True).stdout
+    ppm = subprocess.run(["convert", "png:-", "ppm:-"], input=png, check=True,
+                         capture_output=True).stdout
+    rgb = ppm.split(maxsplit=4)[4]
+    return web_e2e.lit(rgb)
+
+
+def time_to_bows(driver, url, name, final):
+    driver.get(url + name + ".html?size=640x480")
+    time.sleep(4)
+    samples = driver.execute_script("return window.__lit;")
+    prev = None
+    for t, n in samples:
+        if n >= 0.99 * final:
+            if prev and n > prev[1]:  # where the line between the two dumps crosses 99%
+                t = prev[0] + (t - prev[0]) * (0.99 * final - prev[1]) / (n - prev[1])
+            return t / 1000
+        prev = (t, n)
+    return None
+
+
+def main(argv):
+    default = argv[1] if len(argv) > 1 else os.path.join(ROOT, "build", "default")
+    web = argv[2] if len(argv) > 2 else os.path.join(ROOT, "build", "web")
+    native = subprocess.run([os.path.join(default, "bin", "rainbow_step_rate"), "3"],
+                            check=True, capture_output=True, text=True).stdout
+    native_rate = float(native.split()[1])
+    final = finished_lit(os.path.join(default, "bin", "rainbow_render"))
+
+    driver = web_e2e.browser()
+    driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": WATCH})
+    results = {}
+    try:
+        with open(os.path.join(web, "bin", "step_rate.html"), "w") as f:
+            f.write("<!doctype html><script>var Module = {arguments: ['3'], "
+                    "print: t => console.log(t)};</script><script src='rainbow_step_rate.js'>"
+                    "</script>")
+        server, url = web_e2e.serve(os.path.join(web, "bin"))
+        driver.get(url + "step_rate.html")
+        line = web_e2e.within(30, lambda: [m for m in web_e2e.console(driver) if "step_rate:" in m])
+        server.kill()
+        if not line:
+            web_e2e.fail("no rate from rainbow_step_rate.html")
+        wasm_rate = float(line[0].split("step_rate: ")[1].split()[0])
+        server, url = web_e2e.serve(os.path.join(web, "site"))
+        for name in ("plain", "threaded"):
+            results[name] = time_to_bows(driver, url, name, final)
+        server.kill()
+    finally:
+        driver.quit()
+
+    print("step, 640 x 480 plain array: native %.1f M samples/s, wasm %.1f M samples/s, "
+          "ratio %.2f" % (native_rate / 1e6, wasm_rate / 1e6, wasm_rate / native_rate))
+    for name, t in results.items():
+        print("99%% of the bows at 640 x 480, %s: %s" %
+              (name, "%.2f s after the page's start" % t if t else "not within 4 s"))
+    site = os.path.join(web, "site")
+    for name in ("plain", "threaded", "bitmap", "photo"):
+        total = 0
+        for ext in (".js", ".wasm", ".worker.js"):
+            path = os.path.join(site, "rainbow_" + name + ext)
+            if os.path.exists(path):
+                with open(path, "rb") as f:
+                    total += len(gzip.compress(f.read(), 9))
+        print("download, rainbow_%s: %.0f KB gzipped (.js, .wasm, .worker.js)" % (name, total / 1e3))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

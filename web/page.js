@@ -1,0 +1,126 @@
+// One program's page: loads its picture into the program's folder, starts
+// it on the canvas, and says when it has ended.  The window itself (canvas,
+// keys, size, dialog) is the backend's, in platform/web/backend_web.js.
+(function() {
+  'use strict';
+  const program = document.body.dataset.program;
+  const params = new URLSearchParams(location.search);
+  const canvas = document.getElementById('canvas');
+  const client = document.getElementById('client');
+  const status = document.getElementById('status');
+  const closeButton = document.getElementById('close');
+  // The backdrop programs read these from their current folder.
+  const fileName = {bitmap: 'wfall.bmp', photo: 'wfall.jpg'}[program];
+
+  function say(text, restart) {
+    status.hidden = false;
+    status.textContent = text + ' ';
+    if (restart) {
+      const again = document.createElement('button');
+      again.textContent = 'Start it again';
+      again.onclick = () => location.reload();
+      status.appendChild(again);
+      again.focus();
+    }
+  }
+
+  // ?size=WxH fixes the client size; otherwise the canvas fills the page.
+  const match = /^(\d{1,5})x(\d{1,5})$/.exec(params.get('size') || '');
+  const fixed = match && +match[1] > 0 && +match[2] > 0 ? [+match[1], +match[2]] : null;
+  if (fixed) {
+    document.body.classList.add('fixed');
+    client.style.width = fixed[0] + 'px';
+    client.style.height = fixed[1] + 'px';
+  }
+  function clientSize() {
+    return fixed || [Math.max(1, client.clientWidth), Math.max(1, client.clientHeight)];
+  }
+
+  // A picture the person chose is kept in the browser until they choose
+  // another, so the program can start again over it.
+  function store(mode, work) {
+    return new Promise((done, failed) => {
+      const open = indexedDB.open('rainbow', 1);
+      open.onupgradeneeded = () => open.result.createObjectStore('pictures');
+      open.onerror = () => failed(open.error);
+      open.onsuccess = () => {
+        const request = work(open.result.transaction('pictures', mode).objectStore('pictures'));
+        request.onsuccess = () => done(request.result);
+        request.onerror = () => failed(request.error);
+      };
+    });
+  }
+  async function usePicture(file) {
+    if (!file) return;
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    await store('readwrite', pictures => pictures.put(bytes, program));
+    params.set('picture', 'own');
+    location.search = params.toString();
+  }
+  async function pictureBytes() {
+    const which = params.get('picture');
+    if (which === 'none') return null;
+    if (which === 'own') {
+      const own = await store('readonly', pictures => pictures.get(program)).catch(() => null);
+      if (own) return own;
+    }
+    const response = await fetch(fileName);
+    return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
+  }
+  if (fileName) {
+    document.getElementById('picture').hidden = false;
+    document.getElementById('choose').onchange = e => usePicture(e.target.files[0]);
+    document.getElementById('original').onclick = () => {
+      params.delete('picture');
+      location.search = params.toString();
+    };
+    document.addEventListener('dragover', e => e.preventDefault());
+    document.addEventListener('drop', e => {
+      e.preventDefault();
+      usePicture(e.dataTransfer.files[0]);
+    });
+  }
+
+  // exit() unwinds the program with an exception the page need not show.
+  window.addEventListener('error', e => {
+    if (e.error && e.error.name === 'ExitStatus') e.preventDefault();
+  });
+
+  function ended(code, why) {
+    closeButton.disabled = true;
+    document.body.dataset.exitCode = code === null ? 'abort' : String(code);
+    say(code === null ? 'rainbow_' + program + ' stopped: ' + why + '.'
+                      : 'rainbow_' + program + ' has ended (exit code ' + code + ').', true);
+  }
+
+  async function start() {
+    if (!self.crossOriginIsolated) {
+      say('rainbow_' + program + ' is built for threads (shared memory), which this browser ' +
+          'allows only on a cross-origin-isolated page: serve the site with the headers ' +
+          '"Cross-Origin-Opener-Policy: same-origin" and ' +
+          '"Cross-Origin-Embedder-Policy: require-corp" (scripts/serve.sh does).');
+      canvas.hidden = true;
+      closeButton.disabled = true;
+      return;
+    }
+    const bytes = fileName ? await pictureBytes() : null;
+    window.Module = {
+      canvas: canvas,
+      clientSize: clientSize,
+      closeButton: closeButton,
+      dialog: document.getElementById('message'),
+      setTitle: title => { document.getElementById('title').textContent = title; },
+      preRun: [() => { if (bytes) (Module.FS || FS).writeFile(fileName, bytes); }],
+      print: text => console.log(text),
+      printErr: text => console.warn(text),
+      onExit: code => ended(code),
+      onAbort: why => ended(null, why),
+    };
+    const script = document.createElement('script');
+    script.src = 'rainbow_' + program + '.js';
+    script.onerror = () => say('rainbow_' + program + '.js could not be loaded.', false);
+    document.body.appendChild(script);
+    canvas.focus();
+  }
+  start();
+})();
