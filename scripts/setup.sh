@@ -2,7 +2,9 @@
 # Installs what building, running, testing and packaging rainbow needs on
 # Debian 12, skipping what is already there.  Uses sudo when not run as root.
 # (dpkg-dev: dpkg-shlibdeps finds the .deb's dependencies; wine64 runs the
-# 64-bit Windows programs, as this kernel runs no 32-bit ones.)
+# 64-bit Windows programs, as this kernel runs no 32-bit ones; nasm builds
+# libjpeg-turbo's SIMD code for the instrumented fuzz build; x11-apps' xwd
+# dumps windows for the start-up benchmark.)
 set -euo pipefail
 
 packages=(
@@ -11,7 +13,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
   xvfb xauth xfonts-base xdotool imagemagick x11-utils python3
   libjpeg-turbo-progs libimage-exiftool-perl
-  dpkg-dev desktop-file-utils unzip wine wine64
+  dpkg-dev desktop-file-utils unzip wine wine64 nasm x11-apps
 )
 
 missing=()
