@@ -74,6 +74,11 @@
 // 19. File names are the host's, so case matters.  A backslash separates
 //     folders, as on Win32, so a host file whose name holds one cannot be
 //     opened.
+// 20. Pictures are at most 2^26 pixels (8192 x 8192): LoadImageA fails a
+//     larger BMP with ERROR_NOT_ENOUGH_MEMORY, OleLoadPicture a larger
+//     picture (or a JPEG whose decoding needs over 256 MiB) with E_FAIL.
+//     GlobalAlloc and LoadImageA refuse anything over 257 MiB, the largest
+//     file such a picture needs, with ERROR_NOT_ENOUGH_MEMORY before reading.
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 
