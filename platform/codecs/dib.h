@@ -106,9 +106,10 @@ bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error);
 // pixel, masks 00FF0000 0000FF00 000000FF, rows bottom-up.  Greyscale, YCbCr,
 // RGB, CMYK and YCCK (Adobe's inverted CMYK in the right colours) all come
 // out as RGB.  Any libjpeg warning (a premature end of data, for example)
-// counts as failure.  On failure returns false, leaves *out empty and puts
-// the reason into *reason.
-bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason);
+// counts as failure, as does a frame of more than max_pixels.  On failure
+// returns false, leaves *out empty and puts the reason into *reason.
+bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason,
+                 uint64_t max_pixels = kJpegMaxPixels);
 
 // A program's pixels as GDI receives them: a BITMAPINFO whose colour table
 // starts biSize bytes into the record and whose three masks (BI_BITFIELDS)

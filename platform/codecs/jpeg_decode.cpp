@@ -36,6 +36,7 @@ const int kRowsPerCall = 16;
 // in jpeg_decode()'s frame, outside the frame that calls setjmp.
 struct Session {
   jpeg_decompress_struct cinfo;
+  uint64_t max_pixels;
   jpeg_error_mgr err;
   jpeg_progress_mgr progress;
   jmp_buf jump;
@@ -83,7 +84,7 @@ inline uint8_t ink(unsigned v, unsigned k) {
   return static_cast<uint8_t>((2 * v * k + 255) / 510);
 }
 
-// Refuses a frame larger than kJpegMaxPixels, and chooses the output colour
+// Refuses a frame larger than s->max_pixels, and chooses the output colour
 // space: libjpeg turns greyscale, YCbCr and RGB into B, G, R, 255 itself;
 // CMYK and YCCK come out as CMYK, converted by read_rows as djpeg does.  Any
 // other component count (libjpeg's "unknown") has no colours to show.  Sets
@@ -99,10 +100,10 @@ bool choose_output(Session* s, bool* cmyk) {
     own_message(s, "empty frame");
     return false;
   }
-  if (pixels > kJpegMaxPixels) {
+  if (pixels > s->max_pixels || pixels > kJpegMaxPixels) {
     snprintf(s->message, JMSG_LENGTH_MAX, "picture of %u x %u pixels is larger than %llu allowed",
              cinfo->image_width, cinfo->image_height,
-             static_cast<unsigned long long>(kJpegMaxPixels));
+             static_cast<unsigned long long>(std::min(s->max_pixels, kJpegMaxPixels)));
     return false;
   }
   *cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
@@ -203,7 +204,8 @@ void set_reason(std::string* reason, const char* text) noexcept {
 
 }  // namespace
 
-bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason) {
+bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason,
+                 uint64_t max_pixels) {
   if (!out) {
     set_reason(reason, "no picture to decode into");
     return false;
@@ -224,6 +226,7 @@ bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason
   s.err.output_message = on_output;
   s.progress.progress_monitor = on_progress;
   s.cinfo.client_data = &s;  // kept by jpeg_create_decompress
+  s.max_pixels = max_pixels;
 
   std::vector<uint8_t> bits;
   int width = 0, height = 0;
