@@ -80,7 +80,7 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int
   }
   auto dib = std::make_shared<Dib>();
   DWORD error = 0;
-  if (!bmp_read(bytes.data(), bytes.size(), dib.get(), &error)) {
+  if (!bmp_adopt(&bytes, dib.get(), &error)) {
     fail(error);
     return nullptr;
   }

@@ -257,7 +257,32 @@ bool bmp_view(const uint8_t* data, size_t size, DibView* out, DWORD* error) {
   return false;
 }
 
-bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error) {
+namespace {
+
+// Turns the file held in *file into the pixels of *out, rows bottom-up, in
+// the file's own memory: the pixels move to its start, and a top-down
+// picture's rows are swapped in place.
+void adopt_rows(const DibView& v, std::vector<uint8_t>* file, std::vector<uint8_t>* bits) {
+  const size_t total = v.stride * (size_t)v.height;
+  memmove(file->data(), v.bits, total);
+  file->resize(total);
+  if (v.top_down) {
+    std::vector<uint8_t> row(v.stride);
+    for (size_t low = 0, high = (size_t)v.height - 1; low < high; low++, high--) {
+      uint8_t* a = file->data() + low * v.stride;
+      uint8_t* b = file->data() + high * v.stride;
+      memcpy(row.data(), a, v.stride);
+      memcpy(a, b, v.stride);
+      memcpy(b, row.data(), v.stride);
+    }
+  }
+  bits->swap(*file);
+}
+
+// bmp_read and bmp_adopt: the pixels from `file` when it is given (its
+// memory then becomes the Dib's), else copied out of `data`.
+bool read_into(const uint8_t* data, size_t size, std::vector<uint8_t>* file, Dib* out,
+               DWORD* error) {
   *out = Dib();
   DibView v;
   if (!bmp_view(data, size, &v, error)) return false;
@@ -265,6 +290,8 @@ bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error) {
     // Decompressed RLE pixels are moved, not copied.
     if (v.bits == v.own.data())
       out->bits = std::move(v.own);
+    else if (file)
+      adopt_rows(v, file, &out->bits);
     else
       copy_rows(v, &out->bits);
     return kOk;
@@ -280,6 +307,16 @@ bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error) {
   memcpy(out->masks, v.masks, sizeof out->masks);
   out->palette = std::move(v.own_palette);
   return true;
+}
+
+}  // namespace
+
+bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error) {
+  return read_into(data, size, nullptr, out, error);
+}
+
+bool bmp_adopt(std::vector<uint8_t>* file, Dib* out, DWORD* error) {
+  return read_into(file->data(), file->size(), file, out, error);
 }
 
 }  // namespace plat

@@ -101,6 +101,12 @@ DibFault dib_header_read(const uint8_t* h, size_t available, DibHeader* out, con
 // can describe (RLE pixels included: see the reader for the bound).
 bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error);
 
+// The same for a file read whole into *file, whose memory becomes the Dib's
+// pixels where it can (so that a large picture is not copied into fresh
+// memory): *file is left in any state, and the Dib may keep a little more
+// memory than its pixels need.
+bool bmp_adopt(std::vector<uint8_t>* file, Dib* out, DWORD* error);
+
 // Decodes a JPEG file held whole in memory with libjpeg-turbo (its default
 // settings, as djpeg uses them) into a 32 bpp Dib: bytes B, G, R, 255 per
 // pixel, masks 00FF0000 0000FF00 000000FF, rows bottom-up.  Greyscale, YCbCr,

@@ -95,9 +95,17 @@ TEST(BmpRead, MatchesImageMagicksDecode) {
     if (e.path().extension() != ".bmp") continue;
     SCOPED_TRACE(e.path().filename());
     files++;
-    Dib dib;
-    ASSERT_EQ(read_bmp(load(e.path()), &dib), 0u);
+    Dib dib, adopted;
+    Bytes file = load(e.path());
+    ASSERT_EQ(read_bmp(file, &dib), 0u);
     EXPECT_EQ(dib.palette.size(), dib.bpp <= 8 ? size_t(1) << dib.bpp : 0);
+    // Read in the file's own memory, the same picture.
+    DWORD error = 0;
+    ASSERT_TRUE(plat::bmp_adopt(&file, &adopted, &error));
+    EXPECT_TRUE(adopted.bits == dib.bits && adopted.width == dib.width && adopted.bpp == dib.bpp &&
+                memcmp(adopted.masks, dib.masks, sizeof dib.masks) == 0 &&
+                adopted.palette.size() == dib.palette.size() &&
+                memcmp(adopted.palette.data(), dib.palette.data(), 4 * dib.palette.size()) == 0);
     // ImageMagick's decode: "P6\n13 7\n255\n", then R, G, B per pixel.
     const Bytes ppm = load(std::filesystem::path(e.path()).replace_extension(".ppm"));
     ASSERT_TRUE(ppm.size() == 12 + 13 * 7 * 3u && dib.width == 13 && dib.height == 7);
