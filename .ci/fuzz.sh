@@ -15,8 +15,8 @@ build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 # target, seed directories (colon-separated), dictionary, largest input
 targets=(
   "jpeg_read_fuzz tests/data/jpeg fuzz/jpeg.dict 4096"
-  "bmp_read_fuzz tests/data/bmp fuzz/bmp.dict 16384"
-  "jpeg_decode_fuzz tests/data/jpeg:tests/data/jpeg_decode fuzz/jpeg.dict 16384"
+  "bmp_read_fuzz tests/data/bmp:fuzz/corpus/bmp_read fuzz/bmp.dict 16384"
+  "jpeg_decode_fuzz tests/data/jpeg:tests/data/jpeg_decode:fuzz/corpus/jpeg_decode fuzz/jpeg.dict 16384"
 )
 
 # libjpeg-turbo from Debian's source package, configured as debian/rules
