@@ -42,8 +42,9 @@ std::string le(uint32_t v, int n) {
 
 // A file header and 40-byte info header, the colour table right behind.
 std::string bmp_head(int32_t w, int32_t h, int bpp, uint32_t compression, uint32_t table) {
-  return "BM" + le(0, 8) + le(54 + table, 4) + le(40, 4) + le(w, 4) + le(h, 4) + le(1, 2) +
-         le(bpp, 2) + le(compression, 4) + le(0, 20) + std::string(table, '\x40');
+  const std::string zeros(20, '\0');
+  return "BM" + zeros.substr(0, 8) + le(54 + table, 4) + le(40, 4) + le(w, 4) + le(h, 4) +
+         le(1, 2) + le(bpp, 2) + le(compression, 4) + zeros + std::string(table, '\x40');
 }
 
 // An RLE8 stream of full runs slightly longer than the ratio bound asks for

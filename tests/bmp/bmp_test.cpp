@@ -104,8 +104,10 @@ TEST(BmpRead, MatchesImageMagicksDecode) {
     ASSERT_TRUE(plat::bmp_adopt(&file, &adopted, &error));
     EXPECT_TRUE(adopted.bits == dib.bits && adopted.width == dib.width && adopted.bpp == dib.bpp &&
                 memcmp(adopted.masks, dib.masks, sizeof dib.masks) == 0 &&
-                adopted.palette.size() == dib.palette.size() &&
-                memcmp(adopted.palette.data(), dib.palette.data(), 4 * dib.palette.size()) == 0);
+                std::equal(adopted.palette.begin(), adopted.palette.end(), dib.palette.begin(),
+                           dib.palette.end(), [](const RGBQUAD& a, const RGBQUAD& b) {
+                             return memcmp(&a, &b, sizeof a) == 0;
+                           }));
     // ImageMagick's decode: "P6\n13 7\n255\n", then R, G, B per pixel.
     const Bytes ppm = load(std::filesystem::path(e.path()).replace_extension(".ppm"));
     ASSERT_TRUE(ppm.size() == 12 + 13 * 7 * 3u && dib.width == 13 && dib.height == 7);
