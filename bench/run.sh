@@ -23,3 +23,4 @@ for prog in rainbow_plain rainbow_threaded; do
   bench/time_to_bows.sh "$bin/$prog" 1600 1200
 done
 bench/time_to_backdrop.sh "$bin"
+bench/picture_memory.sh "$bin"

@@ -1,4 +1,5 @@
-// Fuzz target for the BMP reader and what reads its output: bmp_read; then,
+// Fuzz target for the BMP reader and what reads its output: bmp_read, and
+// bmp_adopt giving the same picture in the file's own memory; then,
 // on the picture it made, dib_view on a BITMAPINFO describing the same
 // pixels (bottom-up and top-down, colour table at offset 40 or 44) and on
 // the file's own RLE data, and dib_stretch onto a small destination with the
@@ -110,6 +111,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(dib.bits.size() == stride * (size_t)dib.height);
   check(dib.palette.size() == (dib.bpp <= 8 ? size_t(1) << dib.bpp : 0));
   if (dib.bpp != 16 && dib.bpp != 32) check(!dib.masks[0] && !dib.masks[1] && !dib.masks[2]);
+  check(uint64_t(dib.width) * uint64_t(dib.height) <= plat::kMaxPicturePixels);
+
+  // Read in the file's own memory (LoadImageA's way), the same picture.
+  std::vector<uint8_t> file(data, data + size);
+  plat::Dib adopted;
+  check(plat::bmp_adopt(&file, &adopted, &error));
+  check(adopted.bits == dib.bits && adopted.width == dib.width && adopted.height == dib.height &&
+        adopted.bpp == dib.bpp && memcmp(adopted.masks, dib.masks, sizeof dib.masks) == 0 &&
+        adopted.palette.size() == dib.palette.size());
+  for (size_t i = 0; i < dib.palette.size(); i++)
+    check(memcmp(&adopted.palette[i], &dib.palette[i], sizeof dib.palette[i]) == 0);
 
   // Uncompressed files: the file's own rows, turned bottom-up.
   const uint32_t header_size = le32(data + 14), off = le32(data + 10);

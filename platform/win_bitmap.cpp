@@ -19,9 +19,6 @@ namespace plat {
 
 namespace {
 
-// A file larger than any BMP the reader would accept is refused unread.
-const size_t kLargestPictureFile = size_t(1) << 30;
-
 // What GetDIBits reports: 16 and 32 bpp always as bit fields.
 DWORD reported_compression(const Dib& dib) {
   return dib.bpp == 16 || dib.bpp == 32 ? BI_BITFIELDS : BI_RGB;
@@ -76,14 +73,14 @@ HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int
     return nullptr;
   }
   std::vector<uint8_t> bytes;
-  if (!read_whole_file(name, kLargestPictureFile, &bytes)) return nullptr;
+  if (!read_whole_file(name, kMaxPictureFileBytes, &bytes)) return nullptr;
   if (bytes.empty()) {
     fail(ERROR_FILE_INVALID);
     return nullptr;
   }
   auto dib = std::make_shared<Dib>();
   DWORD error = 0;
-  if (!bmp_read(bytes.data(), bytes.size(), dib.get(), &error)) {
+  if (!bmp_adopt(&bytes, dib.get(), &error)) {
     fail(error);
     return nullptr;
   }
@@ -126,6 +123,9 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bit
   const size_t stride = dib_stride(dib->width, dib->bpp);
   const UINT first = std::min<UINT>(start, static_cast<UINT>(dib->height));
   const UINT count = std::min<UINT>(lines, static_cast<UINT>(dib->height) - first);
+  // The caller's buffer is usually fresh memory as large as the picture:
+  // large pages spare it a page fault per 4 KiB.
+  prefer_large_pages(bits, count * stride);
   memcpy(bits, dib->bits.data() + first * stride, count * stride);
   write_colours(*dib, info);
   return static_cast<int>(count);

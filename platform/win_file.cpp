@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "dib.h"
 #include "internal.h"
 
 namespace plat {
@@ -137,6 +138,7 @@ bool read_whole_file(const char* name, size_t limit, std::vector<uint8_t>* bytes
     fail(ERROR_NOT_ENOUGH_MEMORY);
   } else {
     try {
+      fresh_bytes(bytes, static_cast<size_t>(st.st_size));
       bytes->resize(static_cast<size_t>(st.st_size));
       const ssize_t got = read_fully(fd, bytes->data(), bytes->size());
       if (got < 0) {
@@ -217,6 +219,13 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, size_t bytes) {
     unsupported("GlobalAlloc", "only movable blocks are supported");
     return nullptr;
   }
+  // No picture file is larger than the largest block: a 32-bit process
+  // could not have a much larger one either, and so a huge file fails here,
+  // before it is read.
+  if (bytes > kMaxPictureFileBytes) {
+    fail(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   // A movable block of size 0 is allocated already discarded, as in Win32.
   std::unique_ptr<uint8_t[]> data;
   if (bytes > 0) {
@@ -226,6 +235,7 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, size_t bytes) {
       fail(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }
+    prefer_large_pages(data.get(), bytes);
   }
   std::lock_guard<std::mutex> hold(g_blocks.lock);
   Block b;

@@ -114,6 +114,21 @@ class GlobalStream : public ComObject<IStream> {
   }
   HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
 
+  // The block locked, and up to `size` bytes (all when size <= 0) from the
+  // position on, which moves past them as a Read would: the picture is
+  // decoded where it lies.  Unlock with GlobalUnlock(block()).
+  const uint8_t* lock_rest(LONG size, size_t* n) {
+    const size_t total = GlobalSize(block_);
+    const size_t left = position_ < total ? total - position_ : 0;
+    *n = size > 0 ? std::min<size_t>(static_cast<size_t>(size), left) : left;
+    const uint8_t* from = static_cast<const uint8_t*>(GlobalLock(block_));
+    if (!from) return nullptr;
+    const uint8_t* rest = from + position_;
+    position_ += *n;
+    return rest;
+  }
+  HGLOBAL block() const { return block_; }
+
  private:
   ~GlobalStream() override {
     if (delete_on_release_) GlobalFree(block_);
@@ -181,34 +196,35 @@ class Picture : public ComObject<IPicture> {
   int width_, height_;
 };
 
-// Any BMP as the 32 bpp device bitmap a picture object holds: B, G, R, 255.
-bool widen_to_32bpp(const Dib& from, Dib* to) {
-  DibView view;
-  dib_view_of(from, &view);
+// Any BMP as the 32 bpp device bitmap a picture object holds: B, G, R, 255,
+// straight from the file's pixels.
+bool widen_to_32bpp(const DibView& from, Dib* to) {
+  const size_t n = static_cast<size_t>(from.width) * static_cast<size_t>(from.height);
+  fresh_bytes(&to->bits, n * 4);
+  to->bits.resize(n * 4);
   to->width = from.width;
   to->height = from.height;
   to->bpp = 32;
   to->masks[0] = 0x00FF0000;
   to->masks[1] = 0x0000FF00;
   to->masks[2] = 0x000000FF;
-  to->bits.resize(static_cast<size_t>(from.width) * static_cast<size_t>(from.height) * 4);
   uint32_t* px = reinterpret_cast<uint32_t*>(to->bits.data());
-  for (int row = 0; row < from.height; ++row)  // bottom-up, as the source
+  for (int row = 0; row < from.height; ++row)  // bottom-up
     for (int x = 0; x < from.width; ++x)
-      *px++ = 0xFF000000u | dib_pixel(view, x, from.height - 1 - row);
+      *px++ = 0xFF000000u | dib_pixel(from, x, from.height - 1 - row);
   return true;
 }
 
-// Decodes the stream's bytes; false when they are no picture we read.
-bool decode(const std::vector<uint8_t>& bytes, Dib* dib) {
-  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
+// Decodes the bytes; false when they are no picture we read.
+bool decode(const uint8_t* bytes, size_t size, Dib* dib) {
+  if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
     std::string reason;
-    return jpeg_decode(bytes.data(), bytes.size(), dib, &reason);
+    return jpeg_decode(bytes, size, dib, &reason);
   }
-  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
-    Dib file;
+  if (size >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
+    DibView view;
     DWORD error = 0;
-    return bmp_read(bytes.data(), bytes.size(), &file, &error) && widen_to_32bpp(file, dib);
+    return bmp_view(bytes, size, &view, &error) && widen_to_32bpp(view, dib);
   }
   return false;
 }
@@ -232,6 +248,23 @@ bool read_stream(IStream* stream, LONG size, std::vector<uint8_t>* bytes) {
   if (FAILED(stream->Read(bytes->data(), static_cast<ULONG>(wanted), &got))) return false;
   bytes->resize(got);
   return true;
+}
+
+// Decodes the stream's next `size` bytes: in place from a stream over global
+// memory, from a copy for any other stream.
+bool decode_stream(IStream* stream, LONG size, Dib* dib) {
+  if (GlobalStream* global = dynamic_cast<GlobalStream*>(stream)) {
+    size_t n = 0;
+    const uint8_t* bytes = global->lock_rest(size, &n);
+    if (!bytes) return false;
+    struct Unlock {
+      HGLOBAL block;
+      ~Unlock() { GlobalUnlock(block); }
+    } unlock{global->block()};
+    return decode(bytes, n, dib);
+  }
+  std::vector<uint8_t> bytes;
+  return read_stream(stream, size, &bytes) && decode(bytes.data(), bytes.size(), dib);
 }
 
 }  // namespace
@@ -263,8 +296,7 @@ STDAPI OleLoadPicture(LPSTREAM stream, LONG size, BOOL runmode, REFIID riid, LPV
   if (!IsEqualIID(riid, IID_IPicture) && !IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
   auto dib = std::make_shared<Dib>();
   try {
-    std::vector<uint8_t> bytes;
-    if (!read_stream(stream, size, &bytes) || !decode(bytes, dib.get())) return E_FAIL;
+    if (!decode_stream(stream, size, dib.get())) return E_FAIL;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }

@@ -1,4 +1,5 @@
-// BMP reader: a Windows bitmap file held whole in memory into a Dib.
+// BMP reader: a Windows bitmap file held whole in memory, as a view of its
+// pixels where they lie or as a Dib of its own.
 //
 // File layout (every number little-endian):
 //   BITMAPFILEHEADER, 14 bytes: "BM", the file size (4, not trusted: writers
@@ -26,9 +27,9 @@
 // Allocation rule: nothing is allocated before the file is known to hold
 // what it describes.  Uncompressed pixels must all be present.  An RLE
 // picture may be at most 256 bytes per byte of RLE data (an encoded run of
-// two bytes gives at most 255 pixels, so real encoders stay below 128) and at
-// most kRleMaxBytes in all; a tiny file claiming a huge picture fails before
-// anything is allocated.
+// two bytes gives at most 255 pixels, so real encoders stay below 128), and
+// any picture at most kMaxPicturePixels; a tiny file claiming a huge picture
+// fails before anything is allocated.
 
 #include "dib.h"
 #include "rle.h"
@@ -50,10 +51,6 @@ const size_t kRleMaxRatio = 256;
 
 const size_t kFileHeader = 14;
 
-uint32_t le16(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8;
-}
-
 uint32_t le32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
@@ -74,127 +71,109 @@ Status bad_parameter(const char* reason) {
   return Status{ERROR_INVALID_PARAMETER, reason};
 }
 
-Status parse(const uint8_t* data, size_t size, Dib* out) {
+// Where a file's parts lie, once its headers are known to fit the file.
+struct Layout {
+  DibHeader d;
+  size_t header_end = 0;  // the end of the header and the masks: the colour table starts here
+  size_t off_bits = 0;    // the pixels start here
+  size_t rle_bytes = 0;   // RLE data: the rest of the file, or biSizeImage bytes if fewer
+};
+
+Status read_layout(const uint8_t* data, size_t size, Layout* l) {
   if (!data || size < kFileHeader + 4) return invalid("shorter than the file header");
   if (data[0] != 'B' || data[1] != 'M') return invalid("no \"BM\" at the start");
+  const char* reason = nullptr;
+  const DibFault fault = dib_header_read(data + kFileHeader, size - kFileHeader, &l->d, &reason);
+  if (fault == DibFault::kBadParameter) return bad_parameter(reason);
+  if (fault != DibFault::kNone) return invalid(reason);
+  const DibHeader& d = l->d;
+  if (d.planes != 1) return invalid("planes not 1");
+
+  // The masks of a 40-byte header follow it; the pixels may not start
+  // before the header (and masks) end.
+  uint64_t header_end = kFileHeader + uint64_t(d.size);
+  if (d.compression == BI_BITFIELDS) header_end = std::max<uint64_t>(header_end, kFileHeader + 52);
   const uint32_t off_bits = le32(data + 10);
-  const uint32_t header_size = le32(data + kFileHeader);
-  const bool core = header_size == 12;
-  if (!core && header_size < 40) return invalid("unknown header size");
-  if (header_size > size - kFileHeader) return invalid("file ends inside the header");
-
-  const uint8_t* h = data + kFileHeader;
-  int64_t width, height;
-  uint32_t planes, bpp, compression = BI_RGB, size_image = 0, clr_used = 0;
-  if (core) {
-    width = le16(h + 4);
-    height = le16(h + 6);
-    planes = le16(h + 8);
-    bpp = le16(h + 10);
-  } else {
-    width = (int32_t)le32(h + 4);
-    height = (int32_t)le32(h + 8);
-    planes = le16(h + 12);
-    bpp = le16(h + 14);
-    compression = le32(h + 16);
-    size_image = le32(h + 20);
-    clr_used = le32(h + 32);
-  }
-
-  // What Windows' loader reports as a bad parameter rather than bad data.
-  if (width <= 0) return bad_parameter("width not above 0");
-  if (height == 0) return bad_parameter("height 0");
-  const bool depth_ok =
-      bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || (!core && (bpp == 16 || bpp == 32));
-  if (!depth_ok) return bad_parameter("unsupported bit count");
-
-  if (planes != 1) return invalid("planes not 1");
-  const bool top_down = height < 0;
-  if (top_down) height = -height;
-  if (height > INT_MAX) return invalid("height out of range");
-  const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
-  switch (compression) {
-    case BI_RGB:
-      break;
-    case BI_BITFIELDS:
-      if (bpp != 16 && bpp != 32) return invalid("bit fields need 16 or 32 bpp");
-      break;
-    case BI_RLE8:
-    case BI_RLE4:
-      if (bpp != (compression == BI_RLE8 ? 8u : 4u)) return invalid("RLE with the wrong depth");
-      // RLE rows always run bottom-up.
-      if (top_down) return invalid("top-down RLE");
-      break;
-    default:
-      return invalid("unsupported compression");
-  }
-
-  // Where the header (and masks) end; the pixels may not start before that.
-  uint64_t header_end = kFileHeader + uint64_t(header_size);
-  DWORD masks[3] = {0, 0, 0};
-  if (compression == BI_BITFIELDS) {
-    if (size - kFileHeader < 52) return invalid("file ends inside the masks");
-    for (int i = 0; i < 3; i++) masks[i] = le32(h + 40 + 4 * i);
-    header_end = std::max<uint64_t>(header_end, kFileHeader + 52);
-  } else if (bpp == 16) {
-    masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
-  } else if (bpp == 32) {
-    masks[0] = 0x00FF0000, masks[1] = 0x0000FF00, masks[2] = 0x000000FF;
-  }
   if (off_bits < header_end) return invalid("pixel offset inside the header");
   if (off_bits > size) return invalid("pixel offset past the end");
+  l->header_end = (size_t)header_end;
+  l->off_bits = off_bits;
 
-  const size_t stride = dib_stride((int)width, (int)bpp);
-  if (stride == 0 || (uint64_t)height > SIZE_MAX / stride) return invalid("picture size overflows");
-  const size_t total = stride * (size_t)height;
-  const uint8_t* pixels = data + off_bits;
   const size_t available = size - off_bits;
-  // RLE data: the rest of the file, or biSizeImage bytes of it when that is
-  // given and smaller.
-  const size_t rle_bytes = size_image != 0 ? std::min<size_t>(available, size_image) : available;
-  if (rle) {
-    if (!rle_fits(total, rle_bytes)) return invalid("RLE picture larger than its data allows");
-  } else if (total > available) {
+  l->rle_bytes = d.size_image != 0 ? std::min<size_t>(available, d.size_image) : available;
+  if (d.compression == BI_RLE8 || d.compression == BI_RLE4) {
+    if (!rle_fits(d.image_bytes, l->rle_bytes))
+      return invalid("RLE picture larger than its data allows");
+  } else if (d.image_bytes > available) {
     return invalid("file ends inside the pixels");
   }
-
-  // The colour table: entries the pixel offset cuts off stay black, as do
-  // those past biClrUsed; stored as exactly 1 << bpp entries.
-  std::vector<RGBQUAD> palette;
-  if (bpp <= 8) {
-    const size_t full = size_t(1) << bpp, entry = core ? 3 : 4;
-    size_t entries = core || clr_used == 0 ? full : std::min<size_t>(clr_used, full);
-    entries = static_cast<size_t>(std::min<uint64_t>(entries, (off_bits - header_end) / entry));
-    palette.assign(full, RGBQUAD{0, 0, 0, 0});
-    const uint8_t* table = data + header_end;
-    for (size_t i = 0; i < entries; i++) {
-      const uint8_t* e = table + entry * i;
-      palette[i] = RGBQUAD{e[0], e[1], e[2], 0};
-    }
-  }
-
-  std::vector<uint8_t> bits;
-  if (rle) {
-    bits.assign(total, 0);
-    if (!rle_unpack(pixels, rle_bytes, (int)bpp, (int)width, (int)height, stride, bits.data())) {
-      return invalid("RLE data ends before the picture does");
-    }
-  } else if (!top_down) {
-    bits.assign(pixels, pixels + total);
-  } else {
-    bits.resize(total);
-    for (size_t row = 0; row < (size_t)height; row++) {
-      memcpy(bits.data() + row * stride, pixels + ((size_t)height - 1 - row) * stride, stride);
-    }
-  }
-
-  out->width = (int)width;
-  out->height = (int)height;
-  out->bpp = (int)bpp;
-  memcpy(out->masks, masks, sizeof masks);
-  out->palette = std::move(palette);
-  out->bits = std::move(bits);
+  // The same bound as for JPEG files, before anything is allocated.
+  if (uint64_t(d.width) * uint64_t(d.height) > kMaxPicturePixels)
+    return Status{ERROR_NOT_ENOUGH_MEMORY, "more pixels than a picture may have"};
   return kOk;
+}
+
+// The colour table, as exactly 1 << bpp entries: those the pixel offset cuts
+// off stay black, as do those past biClrUsed.
+void read_palette(const uint8_t* data, const Layout& l, std::vector<RGBQUAD>* palette) {
+  if (l.d.bpp > 8) return;
+  const size_t entry = l.d.core ? 3 : 4;
+  const size_t entries = std::min(l.d.colours(), (l.off_bits - l.header_end) / entry);
+  palette->assign(size_t(1) << l.d.bpp, RGBQUAD{0, 0, 0, 0});
+  const uint8_t* table = data + l.header_end;
+  for (size_t i = 0; i < entries; i++) {
+    const uint8_t* e = table + entry * i;
+    (*palette)[i] = RGBQUAD{e[0], e[1], e[2], 0};
+  }
+}
+
+Status view(const uint8_t* data, size_t size, DibView* out) {
+  Layout l;
+  const Status status = read_layout(data, size, &l);
+  if (status.error != ERROR_SUCCESS) return status;
+  const DibHeader& d = l.d;
+  out->width = d.width;
+  out->height = d.height;
+  out->top_down = d.top_down;
+  out->bpp = (int)d.bpp;
+  out->compression = d.compression == BI_BITFIELDS ? BI_BITFIELDS : BI_RGB;
+  memcpy(out->masks, d.masks, sizeof out->masks);
+  out->stride = d.stride;
+  read_palette(data, l, &out->own_palette);
+  out->palette = out->own_palette.empty() ? nullptr : out->own_palette.data();
+  out->palette_size = (int)out->own_palette.size();
+  out->bits = data + l.off_bits;
+  if (d.compression == BI_RLE8 || d.compression == BI_RLE4) {
+    fresh_bytes(&out->own, d.image_bytes);
+    out->own.assign(d.image_bytes, 0);
+    if (!rle_unpack(out->bits, l.rle_bytes, out->bpp, d.width, d.height, d.stride, out->own.data()))
+      return invalid("RLE data ends before the picture does");
+    out->bits = out->own.data();
+  }
+  return kOk;
+}
+
+// A view's pixels as a Dib keeps them: bottom row first.
+void copy_rows(const DibView& v, std::vector<uint8_t>* bits) {
+  const size_t total = v.stride * (size_t)v.height;
+  fresh_bytes(bits, total);
+  if (!v.top_down) {
+    bits->assign(v.bits, v.bits + total);
+    return;
+  }
+  bits->resize(total);
+  for (size_t row = 0; row < (size_t)v.height; row++)
+    memcpy(bits->data() + row * v.stride, v.bits + ((size_t)v.height - 1 - row) * v.stride,
+           v.stride);
+}
+
+template <typename Step>
+Status status_of(Step step) {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    return Status{ERROR_NOT_ENOUGH_MEMORY, "out of memory"};
+  }
 }
 
 }  // namespace
@@ -269,20 +248,75 @@ bool rle_unpack(const uint8_t* src, size_t len, int bpp, int width, int height, 
   return true;
 }
 
-bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error) {
-  *out = Dib();
-  Status status;
-  try {
-    status = parse(data, size, out);
-  } catch (const std::bad_alloc&) {
-    status = Status{ERROR_NOT_ENOUGH_MEMORY, "out of memory"};
+bool bmp_view(const uint8_t* data, size_t size, DibView* out, DWORD* error) {
+  *out = DibView();
+  const Status status = status_of([&] { return view(data, size, out); });
+  if (status.error == ERROR_SUCCESS) return true;
+  *out = DibView();
+  *error = status.error;
+  return false;
+}
+
+namespace {
+
+// Turns the file held in *file into the pixels of *out, rows bottom-up, in
+// the file's own memory: the pixels move to its start, and a top-down
+// picture's rows are swapped in place.
+void adopt_rows(const DibView& v, std::vector<uint8_t>* file, std::vector<uint8_t>* bits) {
+  const size_t total = v.stride * (size_t)v.height;
+  memmove(file->data(), v.bits, total);
+  file->resize(total);
+  if (v.top_down) {
+    std::vector<uint8_t> row(v.stride);
+    for (size_t low = 0, high = (size_t)v.height - 1; low < high; low++, high--) {
+      uint8_t* a = file->data() + low * v.stride;
+      uint8_t* b = file->data() + high * v.stride;
+      memcpy(row.data(), a, v.stride);
+      memcpy(a, b, v.stride);
+      memcpy(b, row.data(), v.stride);
+    }
   }
+  bits->swap(*file);
+}
+
+// bmp_read and bmp_adopt: the pixels from `file` when it is given (its
+// memory then becomes the Dib's), else copied out of `data`.
+bool read_into(const uint8_t* data, size_t size, std::vector<uint8_t>* file, Dib* out,
+               DWORD* error) {
+  *out = Dib();
+  DibView v;
+  if (!bmp_view(data, size, &v, error)) return false;
+  const Status status = status_of([&] {
+    // Decompressed RLE pixels are moved, not copied.
+    if (v.bits == v.own.data())
+      out->bits = std::move(v.own);
+    else if (file)
+      adopt_rows(v, file, &out->bits);
+    else
+      copy_rows(v, &out->bits);
+    return kOk;
+  });
   if (status.error != ERROR_SUCCESS) {
     *out = Dib();
     *error = status.error;
     return false;
   }
+  out->width = v.width;
+  out->height = v.height;
+  out->bpp = v.bpp;
+  memcpy(out->masks, v.masks, sizeof out->masks);
+  out->palette = std::move(v.own_palette);
   return true;
+}
+
+}  // namespace
+
+bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error) {
+  return read_into(data, size, nullptr, out, error);
+}
+
+bool bmp_adopt(std::vector<uint8_t>* file, Dib* out, DWORD* error) {
+  return read_into(file->data(), file->size(), file, out, error);
 }
 
 }  // namespace plat

@@ -17,6 +17,7 @@
 
 #include <limits.h>
 #include <string.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <new>
@@ -58,6 +59,39 @@ T read_as(const uint8_t* p) {
   return v;
 }
 
+// What the compression says against the depth and the row order.
+const char* compression_fault(const DibHeader& d) {
+  switch (d.compression) {
+    case BI_RGB:
+      return nullptr;
+    case BI_BITFIELDS:
+      return d.bpp == 16 || d.bpp == 32 ? nullptr : "bit fields need 16 or 32 bpp";
+    case BI_RLE8:
+    case BI_RLE4:
+      if (d.bpp != (d.compression == BI_RLE8 ? 8u : 4u)) return "RLE with the wrong depth";
+      return d.top_down ? "top-down RLE" : nullptr;  // RLE rows always run bottom-up
+  }
+  return "unsupported compression";
+}
+
+// The colour table at biSize: RGBQUADs used in place, or a core header's
+// RGBTRIPLEs widened so that the view can point at RGBQUADs.
+void view_palette(const uint8_t* rec, const DibHeader& d, DibView* out) {
+  const size_t entries = d.colours();
+  if (entries == 0) return;
+  if (d.core) {
+    out->own_palette.resize(entries);
+    for (size_t i = 0; i < entries; i++) {
+      const uint8_t* t = rec + 12 + 3 * i;
+      out->own_palette[i] = RGBQUAD{t[0], t[1], t[2], 0};
+    }
+    out->palette = out->own_palette.data();
+  } else {
+    out->palette = reinterpret_cast<const RGBQUAD*>(rec + d.size);
+  }
+  out->palette_size = (int)entries;
+}
+
 }  // namespace
 
 size_t dib_stride(int width, int bpp) {
@@ -65,6 +99,75 @@ size_t dib_stride(int width, int bpp) {
   const uint64_t bytes = ((uint64_t)width * (uint64_t)bpp + 31) / 32 * 4;
   if (bytes > SIZE_MAX) return 0;
   return (size_t)bytes;
+}
+
+void prefer_large_pages(void* p, size_t n) {
+#ifdef MADV_HUGEPAGE
+  // Only whole large pages inside the block: advice never reaches memory
+  // the block does not own.
+  const uintptr_t large = uintptr_t(2) << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + large - 1) & ~(large - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) & ~(large - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)p, (void)n;
+#endif
+}
+
+void fresh_bytes(std::vector<uint8_t>* bytes, size_t n) {
+  std::vector<uint8_t>().swap(*bytes);
+  bytes->reserve(n);
+  prefer_large_pages(bytes->data(), n);
+}
+
+size_t DibHeader::colours() const {
+  if (bpp > 8) return 0;
+  const size_t full = size_t(1) << bpp;
+  return core || clr_used == 0 ? full : std::min<size_t>(clr_used, full);
+}
+
+DibFault dib_header_read(const uint8_t* h, size_t available, DibHeader* out, const char** reason) {
+  *out = DibHeader();
+  const auto refuse = [&](DibFault fault, const char* why) {
+    *reason = why;
+    return fault;
+  };
+  if (available < 4) return refuse(DibFault::kBadData, "no header size");
+  DibHeader& d = *out;
+  d.size = read_as<DWORD>(h);
+  d.core = d.size == 12;
+  if (!d.core && d.size < 40) return refuse(DibFault::kBadData, "unknown header size");
+  if (d.size > available) return refuse(DibFault::kBadData, "data ends inside the header");
+  int64_t width, height;
+  if (d.core) {
+    width = read_as<WORD>(h + 4), height = read_as<WORD>(h + 6);
+    d.planes = read_as<WORD>(h + 8), d.bpp = read_as<WORD>(h + 10);
+  } else {
+    width = read_as<int32_t>(h + 4), height = read_as<int32_t>(h + 8);
+    d.planes = read_as<WORD>(h + 12), d.bpp = read_as<WORD>(h + 14);
+    d.compression = read_as<DWORD>(h + 16), d.size_image = read_as<DWORD>(h + 20);
+    d.clr_used = read_as<DWORD>(h + 32);
+  }
+  if (width <= 0) return refuse(DibFault::kBadParameter, "width not above 0");
+  if (height == 0) return refuse(DibFault::kBadParameter, "height 0");
+  if (!valid_bpp(d.bpp) || (d.core && d.bpp > 24))
+    return refuse(DibFault::kBadParameter, "unsupported bit count");
+  d.top_down = height < 0;
+  if (d.top_down) height = -height;
+  if (height > INT_MAX) return refuse(DibFault::kBadData, "height out of range");
+  d.width = (int)width, d.height = (int)height;
+  if (const char* why = compression_fault(d)) return refuse(DibFault::kBadData, why);
+  if (d.compression == BI_BITFIELDS) {
+    if (available < 52) return refuse(DibFault::kBadData, "data ends inside the masks");
+    for (int i = 0; i < 3; i++) d.masks[i] = read_as<DWORD>(h + 40 + 4 * i);
+  } else if (d.bpp == 16 || d.bpp == 32) {
+    memcpy(d.masks, d.bpp == 16 ? kMasks16 : kMasks32, sizeof d.masks);
+  }
+  d.stride = dib_stride(d.width, (int)d.bpp);
+  if (d.stride == 0 || (size_t)d.height > SIZE_MAX / d.stride)
+    return refuse(DibFault::kBadData, "picture size overflows");
+  d.image_bytes = d.stride * (size_t)d.height;
+  return DibFault::kNone;
 }
 
 bool dib_view(const BITMAPINFO* info, const void* bits, UINT usage, DibView* out, DWORD* error) {
@@ -75,80 +178,32 @@ bool dib_view(const BITMAPINFO* info, const void* bits, UINT usage, DibView* out
     return false;
   };
   if (!info || usage != DIB_RGB_COLORS) return fail(ERROR_INVALID_PARAMETER);
+  // The caller vouches for the record: the masks at 40 are part of it.
   const uint8_t* rec = reinterpret_cast<const uint8_t*>(info);
-  const DWORD size = info->bmiHeader.biSize;
-  const bool core = size == 12;
-  int64_t width, height;
-  unsigned bpp;
-  DWORD compression = BI_RGB, clr_used = 0, size_image = 0;
-  if (core) {
-    width = read_as<WORD>(rec + 4);
-    height = read_as<WORD>(rec + 6);
-    bpp = read_as<WORD>(rec + 10);
-  } else if (size >= 40) {
-    width = info->bmiHeader.biWidth;
-    height = info->bmiHeader.biHeight;
-    bpp = info->bmiHeader.biBitCount;
-    compression = info->bmiHeader.biCompression;
-    clr_used = info->bmiHeader.biClrUsed;
-    size_image = info->bmiHeader.biSizeImage;
-  } else {
+  DibHeader d;
+  const char* reason = nullptr;
+  if (dib_header_read(rec, SIZE_MAX, &d, &reason) != DibFault::kNone)
     return fail(ERROR_INVALID_PARAMETER);
-  }
-  const bool top_down = height < 0;
-  if (top_down) height = -height;
-  if (width <= 0 || height == 0 || height > INT_MAX || !valid_bpp(bpp) ||
-      (core && (bpp == 16 || bpp == 32))) {
-    return fail(ERROR_INVALID_PARAMETER);
-  }
-  const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
-  const bool fits = (compression == BI_RGB) ||
-                    (compression == BI_BITFIELDS && (bpp == 16 || bpp == 32)) ||
-                    (compression == BI_RLE8 && bpp == 8 && !top_down) ||
-                    (compression == BI_RLE4 && bpp == 4 && !top_down);
-  if (!fits) return fail(ERROR_INVALID_PARAMETER);
-  const size_t stride = dib_stride((int)width, (int)bpp);
-  if (stride == 0 || (size_t)height > SIZE_MAX / stride) return fail(ERROR_INVALID_PARAMETER);
   // StretchDIBits with no bits fails but leaves the last error as it was.
   if (!bits) return fail(ERROR_SUCCESS);
 
-  out->width = (int)width;
-  out->height = (int)height;
-  out->top_down = top_down;
-  out->bpp = (int)bpp;
-  out->stride = stride;
+  out->width = d.width;
+  out->height = d.height;
+  out->top_down = d.top_down;
+  out->bpp = (int)d.bpp;
+  out->stride = d.stride;
   out->bits = static_cast<const uint8_t*>(bits);
-  out->compression = compression == BI_BITFIELDS ? BI_BITFIELDS : BI_RGB;
-  if (compression == BI_BITFIELDS) {
-    for (int i = 0; i < 3; i++) out->masks[i] = read_as<DWORD>(rec + 40 + 4 * i);
-  } else if (bpp == 16 || bpp == 32) {
-    memcpy(out->masks, bpp == 16 ? kMasks16 : kMasks32, sizeof out->masks);
-  }
+  out->compression = d.compression == BI_BITFIELDS ? BI_BITFIELDS : BI_RGB;
+  memcpy(out->masks, d.masks, sizeof out->masks);
   try {
-    if (bpp <= 8) {
-      const DWORD full = DWORD(1) << bpp;
-      const DWORD entries = clr_used == 0 || core ? full : std::min(clr_used, full);
-      if (core) {
-        // RGBTRIPLE entries, widened so that the view can point at RGBQUADs.
-        out->own_palette.resize(entries);
-        for (DWORD i = 0; i < entries; i++) {
-          const uint8_t* t = rec + 12 + 3 * i;
-          out->own_palette[i] = RGBQUAD{t[0], t[1], t[2], 0};
-        }
-        out->palette = out->own_palette.data();
-      } else {
-        out->palette = reinterpret_cast<const RGBQUAD*>(rec + size);
-      }
-      out->palette_size = (int)entries;
-    }
-    if (rle) {
-      // biSizeImage bytes of RLE data, held to the reader's bound on what
-      // that many bytes can describe.  A stream that stops early leaves the
-      // rest at index 0, as GDI draws it.
-      const size_t total = stride * (size_t)height;
-      if (!rle_fits(total, size_image)) return fail(ERROR_INVALID_PARAMETER);
-      out->own.assign(total, 0);
-      rle_unpack(out->bits, size_image, (int)bpp, (int)width, (int)height, stride, out->own.data());
+    view_palette(rec, d, out);
+    // biSizeImage bytes of RLE data, held to the reader's bound on what that
+    // many bytes can describe.  A stream that stops early leaves the rest at
+    // index 0, as GDI draws it.
+    if (d.compression == BI_RLE8 || d.compression == BI_RLE4) {
+      if (!rle_fits(d.image_bytes, d.size_image)) return fail(ERROR_INVALID_PARAMETER);
+      out->own.assign(d.image_bytes, 0);
+      rle_unpack(out->bits, d.size_image, out->bpp, d.width, d.height, d.stride, out->own.data());
       out->bits = out->own.data();
     }
   } catch (const std::bad_alloc&) {

@@ -36,6 +36,56 @@ struct Dib {
 // words.  0 when width or bpp is out of range or the result overflows.
 size_t dib_stride(int width, int bpp);
 
+// Empties *bytes and gives it room for n bytes of memory not yet touched,
+// in large pages where the system offers them: a picture's fresh pixels then
+// cost one page fault per 2 MiB instead of one per 4 KiB.  May throw
+// std::bad_alloc.
+void fresh_bytes(std::vector<uint8_t>* bytes, size_t n);
+
+// Advises the system to back [p, p + n) with large pages from its first
+// touch; contents and ownership unchanged.  Does nothing where there are none.
+void prefer_large_pages(void* p, size_t n);
+
+// Largest picture the decoders make, in pixels (8192 x 8192), checked from a
+// file's header before anything is allocated: at 32 bpp, 256 MiB.
+const uint64_t kMaxPicturePixels = uint64_t(1) << 26;
+const uint64_t kJpegMaxPixels = kMaxPicturePixels;
+
+// Largest file that can hold such a picture: its pixels at 32 bpp, and a
+// mebibyte for the headers, the colour table and whatever lies between them.
+// Larger files are refused before they are read.
+const uint64_t kMaxPictureFileBytes = (kMaxPicturePixels << 2) + (uint64_t(1) << 20);
+
+// A BITMAPCOREHEADER, or a BITMAPINFOHEADER or any longer version (whose
+// first 40 bytes are the same), as the file reader and GDI's calls read it.
+struct DibHeader {
+  uint32_t size = 0;  // biSize: 12 for a core header, 40 or more otherwise
+  bool core = false;
+  int width = 0;   // > 0
+  int height = 0;  // > 0
+  bool top_down = false;
+  unsigned planes = 0;
+  unsigned bpp = 0;            // 1, 4, 8, 16, 24 or 32 (not 16 or 32 in a core header)
+  DWORD compression = BI_RGB;  // BI_BITFIELDS only at 16 and 32 bpp, RLE only at its depth
+  DWORD size_image = 0;
+  DWORD clr_used = 0;
+  DWORD masks[3] = {0, 0, 0};  // read at offset 40 for BI_BITFIELDS; else as Dib's
+  size_t stride = 0;           // dib_stride(width, bpp)
+  size_t image_bytes = 0;      // stride * height
+  // Colour-table entries the header describes: biClrUsed, 0 meaning all
+  // 1 << bpp (always all after a core header).  0 above 8 bpp.
+  size_t colours() const;
+};
+
+// Why dib_header_read refused a header: kBadParameter for what Windows'
+// loader calls a bad parameter (width not above 0, height 0, an unsupported
+// bit count), kBadData for anything else.
+enum class DibFault { kNone, kBadParameter, kBadData };
+
+// Reads the header at `h`, of which `available` bytes may be read (the masks
+// of BI_BITFIELDS need 52).  On a refusal returns the fault with *reason set.
+DibFault dib_header_read(const uint8_t* h, size_t available, DibHeader* out, const char** reason);
+
 // Reads a BMP file held whole in memory.  Accepts what Windows' loader
 // accepts: the 12-byte core header and the 40-byte info header and its
 // larger versions (V2, V3, V4, V5); 1, 4, 8, 16, 24 and 32 bpp; BI_RGB,
@@ -44,23 +94,28 @@ size_t dib_stride(int width, int bpp);
 // On failure returns false, leaves *out empty and sets *error to the Win32
 // error LoadImageA reports: ERROR_INVALID_PARAMETER (87) for a width or
 // height of 0, a negative width, or a bit count of 0 or another unsupported
-// value; ERROR_INVALID_DATA (13) for anything else malformed or truncated.
+// value; ERROR_NOT_ENOUGH_MEMORY (8) for a picture of more than
+// kMaxPicturePixels (or when memory runs out); ERROR_INVALID_DATA (13) for
+// anything else malformed or truncated.
 // Never reads outside data[0..size) and never allocates more than the file
 // can describe (RLE pixels included: see the reader for the bound).
 bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error);
 
-// Largest picture jpeg_decode accepts, in pixels, checked from the frame
-// header before anything is allocated.
-const uint64_t kJpegMaxPixels = uint64_t(1) << 26;
+// The same for a file read whole into *file, whose memory becomes the Dib's
+// pixels where it can (so that a large picture is not copied into fresh
+// memory): *file is left in any state, and the Dib may keep a little more
+// memory than its pixels need.
+bool bmp_adopt(std::vector<uint8_t>* file, Dib* out, DWORD* error);
 
 // Decodes a JPEG file held whole in memory with libjpeg-turbo (its default
 // settings, as djpeg uses them) into a 32 bpp Dib: bytes B, G, R, 255 per
 // pixel, masks 00FF0000 0000FF00 000000FF, rows bottom-up.  Greyscale, YCbCr,
 // RGB, CMYK and YCCK (Adobe's inverted CMYK in the right colours) all come
 // out as RGB.  Any libjpeg warning (a premature end of data, for example)
-// counts as failure.  On failure returns false, leaves *out empty and puts
-// the reason into *reason.
-bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason);
+// counts as failure, as does a frame of more than max_pixels.  On failure
+// returns false, leaves *out empty and puts the reason into *reason.
+bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason,
+                 uint64_t max_pixels = kJpegMaxPixels);
 
 // A program's pixels as GDI receives them: a BITMAPINFO whose colour table
 // starts biSize bytes into the record and whose three masks (BI_BITFIELDS)
@@ -80,6 +135,12 @@ struct DibView {
   // A core header's colour table widened to RGBQUADs, when `palette` points here.
   std::vector<RGBQUAD> own_palette;
 };
+
+// The same reading as bmp_read, as a view of the pixels where they lie in
+// `data` (RLE pixels decompressed into the view's own buffer, the colour
+// table as 1 << bpp entries in its own palette): for a caller that turns them
+// into another format, without a copy in the file's own.
+bool bmp_view(const uint8_t* data, size_t size, DibView* out, DWORD* error);
 
 // Describes `info` and `bits` for reading.  Checks the header as
 // StretchDIBits does: biSize of at least 40 (or 12 for a core header), a

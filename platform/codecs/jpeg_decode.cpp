@@ -25,6 +25,9 @@ namespace {
 // file of many empty scans would keep the decoder busy for minutes.
 const int kMaxScans = 100;
 
+// The decompressor's own memory: as much as the largest picture's pixels.
+const long kMaxWorkingBytes = static_cast<long>(kJpegMaxPixels * 4);
+
 // Rows handed to jpeg_read_scanlines per call; it returns what it has ready
 // (at most one iMCU row, 16 rows), so more would only sit unused.
 const int kRowsPerCall = 16;
@@ -33,6 +36,7 @@ const int kRowsPerCall = 16;
 // in jpeg_decode()'s frame, outside the frame that calls setjmp.
 struct Session {
   jpeg_decompress_struct cinfo;
+  uint64_t max_pixels;
   jpeg_error_mgr err;
   jpeg_progress_mgr progress;
   jmp_buf jump;
@@ -80,6 +84,76 @@ inline uint8_t ink(unsigned v, unsigned k) {
   return static_cast<uint8_t>((2 * v * k + 255) / 510);
 }
 
+// Refuses a frame larger than s->max_pixels, and chooses the output colour
+// space: libjpeg turns greyscale, YCbCr and RGB into B, G, R, 255 itself;
+// CMYK and YCCK come out as CMYK, converted by read_rows as djpeg does.  Any
+// other component count (libjpeg's "unknown") has no colours to show.  Sets
+// *cmyk; false with s->message set.  Plain values only (see above).
+bool choose_output(Session* s, bool* cmyk) {
+  jpeg_decompress_struct* cinfo = &s->cinfo;
+  // Checked before jpeg_start_decompress, which allocates for the whole frame
+  // (a progressive file's coefficients: two bytes per sample).  The frame
+  // header may claim up to 65500 x 65500 over a few bytes of data.
+  // 64 bits hold the product of any two JDIMENSIONs.
+  const uint64_t pixels = uint64_t(cinfo->image_width) * cinfo->image_height;
+  if (pixels == 0) {  // libjpeg refuses these itself; kept so that nothing below sees one
+    own_message(s, "empty frame");
+    return false;
+  }
+  if (pixels > s->max_pixels || pixels > kJpegMaxPixels) {
+    snprintf(s->message, JMSG_LENGTH_MAX, "picture of %u x %u pixels is larger than %llu allowed",
+             cinfo->image_width, cinfo->image_height,
+             static_cast<unsigned long long>(std::min(s->max_pixels, kJpegMaxPixels)));
+    return false;
+  }
+  *cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+  switch (cinfo->jpeg_color_space) {
+    case JCS_GRAYSCALE:
+    case JCS_YCbCr:
+    case JCS_RGB:
+      cinfo->out_color_space = JCS_EXT_BGRA;
+      return true;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      cinfo->out_color_space = JCS_CMYK;
+      return true;
+    default:
+      snprintf(s->message, JMSG_LENGTH_MAX, "unsupported colour space (%d components)",
+               cinfo->num_components);
+      return false;
+  }
+}
+
+// Reads every output row into the picture whose top row starts at `top`
+// (rows go downwards in memory from there: DIBs are bottom-up), converting
+// CMYK through one row of libjpeg's pool, freed with the decompressor.
+void read_rows(jpeg_decompress_struct* cinfo, bool cmyk, uint8_t* top, size_t stride) {
+  const size_t width = cinfo->output_width, height = cinfo->output_height;
+  JSAMPARRAY ink_row =
+      cmyk ? (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                         static_cast<JDIMENSION>(stride), 1)
+           : nullptr;
+  while (cinfo->output_scanline < cinfo->output_height) {
+    const size_t y = cinfo->output_scanline;  // from the top
+    if (!cmyk) {
+      JSAMPROW rows[kRowsPerCall];
+      const size_t n = std::min<size_t>(kRowsPerCall, height - y);
+      for (size_t i = 0; i < n; i++) rows[i] = top - (y + i) * stride;
+      jpeg_read_scanlines(cinfo, rows, static_cast<JDIMENSION>(n));
+      continue;
+    }
+    if (jpeg_read_scanlines(cinfo, ink_row, 1) != 1) continue;
+    const uint8_t* in = ink_row[0];
+    uint8_t* px = top - y * stride;
+    for (size_t x = 0; x < width; x++, in += 4, px += 4) {
+      px[0] = ink(in[2], in[3]);  // blue from yellow
+      px[1] = ink(in[1], in[3]);  // green from magenta
+      px[2] = ink(in[0], in[3]);  // red from cyan
+      px[3] = 255;
+    }
+  }
+}
+
 // All the libjpeg calls.  On success fills *bits and the picture's size; on
 // failure returns false with s->message set (bits may then hold anything).
 // The caller destroys the decompressor either way.
@@ -90,47 +164,15 @@ bool decode(Session* s, const uint8_t* data, size_t size, std::vector<uint8_t>* 
 
   jpeg_create_decompress(cinfo);  // may fail (out of memory): after setjmp
   cinfo->progress = &s->progress;
+  // A progressive file's coefficients may take no more than a picture's
+  // pixels: past that libjpeg asks for backing store, which it has none of.
+  cinfo->mem->max_memory_to_use = kMaxWorkingBytes;
   // A file held in memory whose end is the end of the data: running past it
   // is a warning (premature end), and so a failure.
   jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(cinfo, TRUE);  // up to the first scan; nothing large allocated yet
-
-  // Checked before jpeg_start_decompress, which allocates for the whole frame
-  // (a progressive file's coefficients: two bytes per sample).  The frame
-  // header may claim up to 65500 x 65500 over a few bytes of data.
-  // 64 bits hold the product of any two JDIMENSIONs.
-  const uint64_t pixels = uint64_t(cinfo->image_width) * cinfo->image_height;
-  if (pixels == 0) {  // libjpeg refuses these itself; kept so that nothing below sees one
-    own_message(s, "empty frame");
-    return false;
-  }
-  if (pixels > kJpegMaxPixels) {
-    snprintf(s->message, JMSG_LENGTH_MAX, "picture of %u x %u pixels is larger than %llu allowed",
-             cinfo->image_width, cinfo->image_height,
-             static_cast<unsigned long long>(kJpegMaxPixels));
-    return false;
-  }
-
-  // libjpeg turns greyscale, YCbCr and RGB into B, G, R, 255 itself.  CMYK
-  // and YCCK come out as CMYK, converted below as djpeg does.  Any other
-  // component count (libjpeg's "unknown") has no colours to show.
   bool cmyk = false;
-  switch (cinfo->jpeg_color_space) {
-    case JCS_GRAYSCALE:
-    case JCS_YCbCr:
-    case JCS_RGB:
-      cinfo->out_color_space = JCS_EXT_BGRA;
-      break;
-    case JCS_CMYK:
-    case JCS_YCCK:
-      cinfo->out_color_space = JCS_CMYK;
-      cmyk = true;
-      break;
-    default:
-      snprintf(s->message, JMSG_LENGTH_MAX, "unsupported colour space (%d components)",
-               cinfo->num_components);
-      return false;
-  }
+  if (!choose_output(s, &cmyk)) return false;
 
   jpeg_start_decompress(cinfo);  // reads every scan of a progressive file
   // Scale 1/1 keeps the frame's size; both output spaces have 4 bytes a pixel.
@@ -139,37 +181,11 @@ bool decode(Session* s, const uint8_t* data, size_t size, std::vector<uint8_t>* 
     own_message(s, "unexpected output format");
     return false;
   }
-
   const size_t width = cinfo->output_width, height = cinfo->output_height;
-  const size_t stride = width * 4;  // 32 bpp rows are whole words already
-  bits->resize(stride * height);    // may throw std::bad_alloc: caught by the caller
-  uint8_t* const bottom = bits->data() + stride * (height - 1);
-
-  // One row of CMYK samples, from libjpeg's pool: freed with the decompressor.
-  JSAMPARRAY ink_row =
-      cmyk ? (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                         static_cast<JDIMENSION>(stride), 1)
-           : nullptr;
-
-  while (cinfo->output_scanline < cinfo->output_height) {
-    const size_t y = cinfo->output_scanline;  // from the top; DIB rows go bottom-up
-    if (!cmyk) {
-      JSAMPROW rows[kRowsPerCall];
-      const size_t n = std::min<size_t>(kRowsPerCall, height - y);
-      for (size_t i = 0; i < n; i++) rows[i] = bottom - (y + i) * stride;
-      jpeg_read_scanlines(cinfo, rows, static_cast<JDIMENSION>(n));
-      continue;
-    }
-    if (jpeg_read_scanlines(cinfo, ink_row, 1) != 1) continue;
-    const uint8_t* in = ink_row[0];
-    uint8_t* px = bottom - y * stride;
-    for (size_t x = 0; x < width; x++, in += 4, px += 4) {
-      px[0] = ink(in[2], in[3]);  // blue from yellow
-      px[1] = ink(in[1], in[3]);  // green from magenta
-      px[2] = ink(in[0], in[3]);  // red from cyan
-      px[3] = 255;
-    }
-  }
+  const size_t stride = width * 4;     // 32 bpp rows are whole words already
+  fresh_bytes(bits, stride * height);  // may throw std::bad_alloc: caught by the caller
+  bits->resize(stride * height);
+  read_rows(cinfo, cmyk, bits->data() + stride * (height - 1), stride);
   // Reads on to the end of the image, so damage after the last row fails too.
   jpeg_finish_decompress(cinfo);
   *w = static_cast<int>(width);  // both within kJpegMaxPixels
@@ -188,7 +204,8 @@ void set_reason(std::string* reason, const char* text) noexcept {
 
 }  // namespace
 
-bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason) {
+bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason,
+                 uint64_t max_pixels) {
   if (!out) {
     set_reason(reason, "no picture to decode into");
     return false;
@@ -209,6 +226,7 @@ bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason
   s.err.output_message = on_output;
   s.progress.progress_monitor = on_progress;
   s.cinfo.client_data = &s;  // kept by jpeg_create_decompress
+  s.max_pixels = max_pixels;
 
   std::vector<uint8_t> bits;
   int width = 0, height = 0;

@@ -103,12 +103,18 @@
 //     get_Height and IUnknown's methods, and E_NOTIMPL to the rest; a stream
 //     from CreateStreamOnHGlobal answers Read, Seek, Stat and IUnknown's
 //     methods, and E_NOTIMPL to the rest (Write and Clone among them).
+// platform/codecs/, platform/win_file.cpp and platform/win_bitmap.cpp
+// 23. Pictures are at most 2^26 pixels (8192 x 8192): LoadImageA fails a
+//     larger BMP with ERROR_NOT_ENOUGH_MEMORY, OleLoadPicture a larger
+//     picture (or a JPEG whose decoding needs over 256 MiB) with E_FAIL.
+//     GlobalAlloc and LoadImageA refuse anything over 257 MiB, the largest
+//     file such a picture needs, with ERROR_NOT_ENOUGH_MEMORY before reading.
 // platform/win_main.cpp and platform/backend_sdl.cpp
-// 23. With no display a program ends at start-up with one line and exit code
+// 24. With no display a program ends at start-up with one line and exit code
 //     1 (a GUI program could never be seen or closed); a window destroyed by
 //     another program, or a display that goes away, ends it the same way.
 // platform/backend_web.cpp
-// 24. In a web browser (the `web` preset):
+// 25. In a web browser (the `web` preset):
 //     a. A program has one window, the page's canvas.  Its client size is the
 //        page's (or ?size=WxH), not the one asked for: a WM_SIZE with the
 //        page's size follows WM_CREATE.  SetWindowPos's size and position and

@@ -95,9 +95,19 @@ TEST(BmpRead, MatchesImageMagicksDecode) {
     if (e.path().extension() != ".bmp") continue;
     SCOPED_TRACE(e.path().filename());
     files++;
-    Dib dib;
-    ASSERT_EQ(read_bmp(load(e.path()), &dib), 0u);
+    Dib dib, adopted;
+    Bytes file = load(e.path());
+    ASSERT_EQ(read_bmp(file, &dib), 0u);
     EXPECT_EQ(dib.palette.size(), dib.bpp <= 8 ? size_t(1) << dib.bpp : 0);
+    // Read in the file's own memory, the same picture.
+    DWORD error = 0;
+    ASSERT_TRUE(plat::bmp_adopt(&file, &adopted, &error));
+    EXPECT_TRUE(adopted.bits == dib.bits && adopted.width == dib.width && adopted.bpp == dib.bpp &&
+                memcmp(adopted.masks, dib.masks, sizeof dib.masks) == 0 &&
+                std::equal(adopted.palette.begin(), adopted.palette.end(), dib.palette.begin(),
+                           dib.palette.end(), [](const RGBQUAD& a, const RGBQUAD& b) {
+                             return memcmp(&a, &b, sizeof a) == 0;
+                           }));
     // ImageMagick's decode: "P6\n13 7\n255\n", then R, G, B per pixel.
     const Bytes ppm = load(std::filesystem::path(e.path()).replace_extension(".ppm"));
     ASSERT_TRUE(ppm.size() == 12 + 13 * 7 * 3u && dib.width == 13 && dib.height == 7);
@@ -179,6 +189,9 @@ TEST(BmpRead, RefusesMalformedFiles) {
       // A few bytes claiming 60000 x 60000 (3.6 to 10.8 GB of pixels).
       {"huge", bmp(60000, 60000, 24, BI_RGB, {}, Bytes(16, 0)), 13},
       {"huge RLE", bmp(60000, 60000, 8, BI_RLE8, Bytes(1024, 0), {255, 1, 0, 1}), 13},
+      // Data enough for the pixels, but one row more than 2^26 pixels.
+      {"RLE4 over the pixel cap", bmp(8192, 8193, 4, BI_RLE4, Bytes(64, 0), Bytes(131200, 0)), 8},
+      {"1 bpp over the pixel cap", bmp(8192, 8193, 1, BI_RGB, Bytes(8, 0), Bytes(8392704, 0)), 8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
