@@ -60,6 +60,8 @@ class Surface {
     tile(x, y).store(1, std::memory_order_release);  // after the pixel
   }
   uint32_t get(int x, int y) const { return __atomic_load_n(px_ + index(x, y), __ATOMIC_RELAXED); }
+  // The client's rows, packed at its width (for tools that draw themselves).
+  uint32_t* pixels() { return px_; }
   // Fills the rectangle [left, right) x [top, bottom), already clipped.
   void fill(int left, int top, int right, int bottom, uint32_t rgb);
 
