@@ -144,7 +144,7 @@ WalkPlan plan_walk(unsigned long long steps, int threads) {
   const unsigned long long d = static_cast<unsigned long long>(draws);
   const unsigned long long most = std::min<unsigned long long>(d / kMinStretch, kMaxStretches);
   return {d, static_cast<int>(
-                 std::min<unsigned long long>(most, 4ULL * static_cast<unsigned>(threads)))};
+                 std::min<unsigned long long>(most, 16ULL * static_cast<unsigned>(threads)))};
 }
 
 bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, int threads,

@@ -44,10 +44,10 @@ TEST(RenderWalk, PlansCoverMostDrawsAndNeverTheEnd) {
   } cases[] = {{0, 8, 0},
                {1000, 8, 0},
                {200000, 1, 0},
-               {200000, 2, 8},
-               {40000000, 2, 8},
+               {200000, 2, 12},
+               {40000000, 2, 32},
                {40000000, 64, 254},
-               {1000000000000ULL, 16, 64}};
+               {1000000000000ULL, 16, 254}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.steps);
     const WalkPlan plan = plan_walk(c.steps, c.threads);
