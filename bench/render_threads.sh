@@ -33,10 +33,10 @@ for case in "640x480 40000000" "3840x2160 100000000"; do
     echo "$one $many"
   done | awk '{ printf "%.4f %s %s\n", $2 / $1, $1, $2 }' | sort -n |
     awk -v size="$1" -v steps="$2" -v n="$threads" '
-      { r[NR] = $1; a[NR] = $2; b[NR] = $3 }
+      NR == 1 { al = ah = $2; bl = bh = $3 }
+      { r[NR] = $1; if ($2 < al) al = $2; if ($2 > ah) ah = $2; if ($3 < bl) bl = $3; if ($3 > bh) bh = $3 }
       END {
-        printf "%s, %d steps: 1 thread %s-%s s, %d threads %s-%s s\n", size, steps,
-          a[1], a[NR], n, b[1], b[NR]
+        printf "%s, %d steps: 1 thread %s-%s s, %d threads %s-%s s\n", size, steps, al, ah, n, bl, bh
         printf "  time ratio %.3f (median of %d pairs; %.3f-%.3f)\n", r[int((NR + 1) / 2)], NR,
           r[1], r[NR]
       }'

@@ -277,6 +277,7 @@ TEST_F(RenderCli, FailedWritesAreErrorsAndLeaveNoPartialPicture) {
     const Outcome r = run(c.args, c.launch);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("rainbow_render: " + c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("rainbow_render: ", 0), 0u) << "another's line first: " << r.err;
     EXPECT_EQ(slurp(dir + "/keep.png") == "the earlier picture", !c.picture_written);
     unlink((dir + "/keep.png").c_str());
     EXPECT_EQ(files(), 0) << "a temporary file left behind";
