@@ -205,7 +205,7 @@ int render(const Options& o) {
   const uint32_t* pixels =
       reinterpret_cast<const uint32_t*>(PlatformClientPixels(hwnd, o.width, o.height));
   const bool written =
-      write_png(out.file(), pixels, o.width, o.height, &reason) && out.commit(&reason);
+      write_png(out.file(), pixels, o.width, o.height, threads, &reason) && out.commit(&reason);
   DestroyWindow(hwnd);
   if (!written) {
     out.abandon();
