@@ -323,7 +323,7 @@ TEST_F(RenderCli, ProgressShowsOnATerminalOnly) {
   std::string shown;
   pollfd p = {master, POLLIN, 0};
   char buf[256];
-  while (shown.find('%') == std::string::npos && poll(&p, 1, 20000) == 1) {
+  while (shown.find(" left") == std::string::npos && poll(&p, 1, 20000) == 1) {
     const ssize_t n = read(master, buf, sizeof buf);
     if (n <= 0) break;
     shown.append(buf, static_cast<size_t>(n));
@@ -336,6 +336,7 @@ TEST_F(RenderCli, ProgressShowsOnATerminalOnly) {
   }
   close(master);
   EXPECT_NE(shown.find("rainbow_render: "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" left"), std::string::npos) << "no estimate of the time left: " << shown;
   EXPECT_EQ(slurp(dir + "/.stderr"), "");
   unlink((dir + "/.stderr").c_str());
   EXPECT_EQ(files(), 0) << "an interrupted render leaves its temporary file";
