@@ -17,6 +17,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <new>
@@ -196,7 +197,7 @@ int render(const Options& o) {
     return 1;
   }
   g_hinst = GetModuleHandleA(nullptr);
-  const int threads = o.threads > 0 ? o.threads : usable_processors();
+  const int threads = o.threads > 0 ? o.threads : std::min(usable_processors(), 1024);
   HWND hwnd = draw(o, threads);
   if (!hwnd) {
     out.abandon();

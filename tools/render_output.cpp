@@ -80,6 +80,8 @@ bool Output::open(const std::string& target, std::string* reason) {
 // A file with no name in the target's folder, which nothing can leave behind.
 bool Output::open_unnamed(const std::string& dir) {
 #ifdef O_TMPFILE
+  // It is given its name through /proc; without /proc it could get none.
+  if (access("/proc/self/fd", X_OK) != 0) return false;
   const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) return false;  // not on this file system: a named one instead
   file_ = fdopen(fd, "wb");
