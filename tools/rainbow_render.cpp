@@ -7,8 +7,9 @@
 // picture (render_walk.h).  With a backdrop, the first paint shows the
 // picture as the backdrop programs' first paint does.
 //
-// The window's pixels are the only copy of the picture: the PNG is streamed
-// out a row at a time, so the largest size needs little beyond the window.
+// The window's pixels are the only copy of the picture: the PNG is deflated
+// from them a band of rows at a time, so the largest size needs little
+// beyond the window.
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
