@@ -207,6 +207,13 @@ TEST_F(RenderCli, GoodRunsWriteAPictureOfTheAskedSize) {
        rt::kGoldenWidth,
        rt::kGoldenHeight,
        rt::kGoldenHash},
+      // However many processors this machine has, a split run gives it too.
+      {{"--size", std::to_string(rt::kGoldenWidth) + "x" + std::to_string(rt::kGoldenHeight),
+        "--steps", std::to_string(rt::kGoldenSteps), "--threads", "3", "--out", "split.png"},
+       "split.png",
+       rt::kGoldenWidth,
+       rt::kGoldenHeight,
+       rt::kGoldenHash},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
