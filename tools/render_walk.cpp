@@ -32,13 +32,18 @@ double inside_fraction() {
   return fraction;
 }
 
+inline uint32_t* pixel_of(const Canvas& c, int x, int y) {
+  if (static_cast<unsigned>(x) >= static_cast<unsigned>(c.width) ||
+      static_cast<unsigned>(y) >= static_cast<unsigned>(c.height))
+    return nullptr;
+  return c.px + static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x);
+}
+
 // Sets a pixel unless a later stretch has set it already.
 inline void plot(const Canvas& c, const rainbow_hits& hits, uint32_t stamp) {
   for (int j = 0; j < hits.count; ++j) {
-    const unsigned x = static_cast<unsigned>(hits.point[j].x);
-    const unsigned y = static_cast<unsigned>(hits.point[j].y);
-    if (x >= static_cast<unsigned>(c.width) || y >= static_cast<unsigned>(c.height)) continue;
-    uint32_t* p = c.px + static_cast<size_t>(y) * static_cast<size_t>(c.width) + x;
+    uint32_t* p = pixel_of(c, hits.point[j].x, hits.point[j].y);
+    if (!p) continue;
     const uint32_t v = stamp << 24 | (__builtin_bswap32(hits.point[j].color) >> 8);
     uint32_t old = __atomic_load_n(p, __ATOMIC_RELAXED);
     while (old >> 24 <= stamp && old != v &&
@@ -46,6 +51,35 @@ inline void plot(const Canvas& c, const rainbow_hits& hits, uint32_t stamp) {
     }
   }
 }
+
+// A large picture's pixels are rarely in the cache, and the compare-and-
+// swap waits for its line where a plain store would not: each step's
+// pixels are fetched ahead and set kAhead steps later, in the same order.
+const int kAhead = 8;
+class Plotter {
+ public:
+  Plotter(const Canvas& c, uint32_t stamp) : c_(c), stamp_(stamp) {}
+  ~Plotter() {
+    for (int i = 0; i < kAhead; ++i) plot(c_, ring_[(next_ + i) % kAhead], stamp_);
+  }
+  rainbow_hits* slot() {
+    rainbow_hits* h = &ring_[next_];
+    plot(c_, *h, stamp_);
+    return h;
+  }
+  void fetched() {
+    const rainbow_hits& h = ring_[next_];
+    for (int j = 0; j < h.count; ++j)
+      if (uint32_t* p = pixel_of(c_, h.point[j].x, h.point[j].y)) __builtin_prefetch(p, 1);
+    next_ = (next_ + 1) % kAhead;
+  }
+
+ private:
+  const Canvas& c_;
+  uint32_t stamp_;
+  rainbow_hits ring_[kAhead] = {};
+  int next_ = 0;
+};
 
 // The first place at or after `at` where a step truly starts, whatever came
 // before: false if the walks did not meet.
@@ -89,12 +123,12 @@ struct Shared {
 long long draw_stretch(Shared* s, unsigned long long from, unsigned long long to, uint32_t stamp) {
   unsigned gen = rainbow_rand_skip(s->state, from);
   unsigned long long pos = from, n = 0, reported = 0;
-  rainbow_hits hits;
+  Plotter plotter(*s->canvas, stamp);
   while (pos < to) {
-    const int draws = rainbow_sample_on(&gen, &hits);
+    const int draws = rainbow_sample_on(&gen, plotter.slot());
     if (draws == 0) return -1;
+    plotter.fetched();
     pos += static_cast<unsigned>(draws);
-    plot(*s->canvas, hits, stamp);
     if ((++n & 0xFFFF) == 0)
       s->done->fetch_add(n - reported, std::memory_order_relaxed), reported = n;
   }
@@ -169,10 +203,10 @@ bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, 
   if (before > steps) return false;
   // The rest one after another, over everything drawn before.
   unsigned gen = rainbow_rand_skip(state, s.end);
-  rainbow_hits hits;
+  Plotter plotter(canvas, kLastSteps);
   for (unsigned long long i = before; i < steps; ++i) {
-    if (rainbow_sample_on(&gen, &hits) == 0) return false;
-    plot(canvas, hits, kLastSteps);
+    if (rainbow_sample_on(&gen, plotter.slot()) == 0) return false;
+    plotter.fetched();
     if ((i & 0xFFFF) == 0) done->store(i, std::memory_order_relaxed);
   }
   done->store(steps, std::memory_order_relaxed);
