@@ -15,7 +15,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 for _ in $(seq "$pairs"); do
-  t=$( { /usr/bin/time -f %U "$bin/rainbow_render" --steps "$steps" --out "$out/r.png" >/dev/null; } 2>&1)
+  t=$( { /usr/bin/time -f %U "$bin/rainbow_render" --threads 1 --steps "$steps" --out "$out/r.png" >/dev/null; } 2>&1)
   ns=$(SDL_VIDEODRIVER=dummy "$bin/rainbow_bench_core" --benchmark_filter='PlainArray/640/480' \
     --benchmark_format=csv 2>/dev/null | awk -F, '/PlainArray\/640\/480"?,/ { print $4 }')
   echo "$t $ns"

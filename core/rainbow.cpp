@@ -33,6 +33,30 @@ thread_local uint32_t t_rand_state = 1;
 // X * X + Y * Y of the current sample in units of 2^-28; with X, Y and B.
 int q28;
 
+// A sample's point as the step works on it: kept in registers, and copied
+// to X, Y, B and q28 by the step that owns them.
+struct point_of {
+  double x, y, b;
+  int q28;
+};
+
+point_of current_point() {
+  return {X, Y, B, q28};
+}
+
+// The generators the step can draw from: this thread's (the program's), or
+// one the caller keeps, for a walk over some stretch of the sequence.
+struct thread_generator {
+  int operator()() const { return rainbow_rand(); }
+};
+struct own_generator {
+  uint32_t state;
+  int operator()() {
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFF);
+  }
+};
+
 // Truncates toward zero; false where the value has no int (NaN, huge), which
 // the device context would have clipped anyway.
 bool to_pixel(double v, int* out) {
@@ -59,6 +83,22 @@ void rainbow_srand(unsigned seed) {
   t_rand_state = seed;
 }
 
+unsigned rainbow_rand_state(void) {
+  return t_rand_state;
+}
+
+// The step is the affine map s -> a * s + c (mod 2^32); n steps compose by
+// squaring: (a, c) twice over is (a * a, a * c + c).
+unsigned rainbow_rand_skip(unsigned state, unsigned long long draws) {
+  uint32_t a = 214013u, c = 2531011u, s = state;
+  for (; draws != 0; draws >>= 1) {
+    if (draws & 1) s = a * s + c;
+    c = a * c + c;
+    a *= a;
+  }
+  return s;
+}
+
 double random_part(void) {
   return rainbow_rand() * kRandomScale;
 }
@@ -81,17 +121,17 @@ void rainbow_update_layout(LPARAM lParam) {
 // Where a ray of deviation `angle` in the direction of the current sample
 // meets the window, as an int pixel; false when it is beyond 60 degrees or
 // has no int.  Inlined into the sample step: it runs for most samples.
-inline bool plot_point(double angle, int* x, int* y) {
+inline bool plot_point(const point_of& p, double angle, int* x, int* y) {
   if (fabs(angle) > kSkyDegrees) return false;
   const double a = fabs(angle) / kSkyDegrees;
-  const double fx = layout_value(xbase) + layout_value(xdiff) * a * (X / B);
-  const double fy = layout_value(ybase) - layout_value(ydiff) * a * fabs(Y / B);
+  const double fx = layout_value(xbase) + layout_value(xdiff) * a * (p.x / p.b);
+  const double fy = layout_value(ybase) - layout_value(ydiff) * a * fabs(p.y / p.b);
   return to_pixel(fx, x) && to_pixel(fy, y);
 }
 
 void rainbow_plot_pixel(HDC hdc, int index, double angle) {
   int x, y;
-  if (plot_point(angle, &x, &y)) SetPixel(hdc, x, y, rainbow_index[index]);
+  if (plot_point(current_point(), angle, &x, &y)) SetPixel(hdc, x, y, rainbow_index[index]);
 }
 
 void rainbow_optics(double b, int k, rainbow_ray* ray) {
@@ -104,19 +144,23 @@ namespace {
 // Both halves are inlined into display_current_operation, which runs once
 // a sample: the calls and the hits' round trip through memory cost more
 // than a tenth of the step.
-__attribute__((always_inline)) inline bool sample_point() {
-  if (cxClient.load(std::memory_order_relaxed) == 0 ||
-      cyClient.load(std::memory_order_relaxed) == 0)
-    return false;
+// False with no number drawn while the window has no area.
+inline bool have_area() {
+  return cxClient.load(std::memory_order_relaxed) != 0 &&
+         cyClient.load(std::memory_order_relaxed) != 0;
+}
+
+template <typename Generator>
+__attribute__((always_inline)) inline bool sample_point(Generator& rand, point_of* p) {
   // X = 2 * random_part() - 1 = (rand() - 16384) * 2^-14 exactly, so q is
   // an exact multiple of 2^-28, and q >= 1 exactly when its (correctly
   // rounded) square root is.
-  const int ix = rainbow_rand() - 16384, iy = rainbow_rand() - 16384;
-  X = ix * (1.0 / 16384);
-  Y = iy * (1.0 / 16384);
-  q28 = ix * ix + iy * iy;
-  B = sqrt(q28 * (1.0 / kQ28One));
-  return q28 < kQ28One;  // outside the drop's cross-section otherwise
+  const int ix = rand() - 16384, iy = rand() - 16384;
+  p->x = ix * (1.0 / 16384);
+  p->y = iy * (1.0 / 16384);
+  p->q28 = ix * ix + iy * iy;
+  p->b = sqrt(p->q28 * (1.0 / kQ28One));
+  return p->q28 < kQ28One;  // outside the drop's cross-section otherwise
 }
 
 // Angles and pixels worked out from the arcsine table are kept only where
@@ -155,15 +199,15 @@ inline int table_point(double angle, const layout_now& l, double xb, double yb, 
 
 // The rays' pixels from the arcsine table; false where one of them is
 // unsure and the exact way must decide both.
-inline bool table_rays(int k, bool primary, bool secondary, rainbow_hits* hits) {
+inline bool table_rays(const point_of& p, int k, bool primary, bool secondary, rainbow_hits* hits) {
   const layout_now l = {layout_value(xbase), layout_value(xdiff), layout_value(ybase),
                         layout_value(ydiff)};
   // A narrow window's huge xdiff would leave the roundings no margin.
   if (!(l.xdiff < 1048576 && l.ydiff < 1048576)) return false;
-  const double i = rainbow_table_incidence(q28, B), r = rainbow_table_refraction(B, k);
+  const double i = rainbow_table_incidence(p.q28, p.b), r = rainbow_table_refraction(p.b, k);
   double d1, d2;
   rainbow_exact::deviation_angles(i, r, &d1, &d2);
-  const double inverse_b = 1 / B, xb = X * inverse_b, yb = Y * inverse_b;
+  const double inverse_b = 1 / p.b, xb = p.x * inverse_b, yb = p.y * inverse_b;
   const COLORREF color = rainbow_index[k];
   int x, y;
   const int first = primary ? table_point(d1, l, xb, yb, &x, &y) : kDropped;
@@ -175,14 +219,16 @@ inline bool table_rays(int k, bool primary, bool secondary, rainbow_hits* hits) 
   return true;
 }
 
-__attribute__((always_inline)) inline int sample_rays(rainbow_hits* hits) {
+template <typename Generator>
+__attribute__((always_inline)) inline int sample_rays(Generator& rand, const point_of& p,
+                                                      rainbow_hits* hits) {
   hits->count = 0;
   // random_int(6) in integers: 6 * rand() * 2^-15 is exact, so truncating
   // it is a shift, and the colour reaches the table lookup sooner.
-  const int k = (6 * rainbow_rand()) >> 15;
+  const int k = (6 * rand()) >> 15;
   // Both thresholds are drawn whatever the first test gives.
-  const int u1 = rainbow_rand(), u2 = rainbow_rand();
-  const rainbow_acceptance& sure = rainbow_acceptance_for(q28, k);
+  const int u1 = rand(), u2 = rand();
+  const rainbow_acceptance& sure = rainbow_acceptance_for(p.q28, k);
   bool primary, secondary;
   if ((u1 <= sure.primary_sure || u1 > sure.primary_maybe) &&
       (u2 <= sure.secondary_sure || u2 > sure.secondary_maybe)) {
@@ -190,39 +236,64 @@ __attribute__((always_inline)) inline int sample_rays(rainbow_hits* hits) {
     secondary = u2 <= sure.secondary_sure;
   } else {
     double i1, i2;
-    intensities(B, k, &i1, &i2);
+    intensities(p.b, k, &i1, &i2);
     primary = i1 >= rainbow_threshold(u1, kPrimaryThreshold);
     secondary = i2 >= rainbow_threshold(u2, kSecondaryThreshold);
   }
   if (!primary && !secondary) return 0;
-  if (table_rays(k, primary, secondary, hits)) return hits->count;
+  if (table_rays(p, k, primary, secondary, hits)) return hits->count;
 
   hits->count = 0;
   double d1, d2;
-  deviations(B, k, &d1, &d2);
+  deviations(p.b, k, &d1, &d2);
   const COLORREF color = rainbow_index[k];
   int x, y;
-  if (primary && plot_point(d1, &x, &y)) hits->point[hits->count++] = {x, y, color};
-  if (secondary && plot_point(d2, &x, &y)) hits->point[hits->count++] = {x, y, color};
+  if (primary && plot_point(p, d1, &x, &y)) hits->point[hits->count++] = {x, y, color};
+  if (secondary && plot_point(p, d2, &x, &y)) hits->point[hits->count++] = {x, y, color};
   return hits->count;
+}
+
+// The program's step: this thread's generator, and the point kept in X, Y,
+// B and q28.
+__attribute__((always_inline)) inline bool program_point(point_of* p) {
+  if (!have_area()) return false;
+  thread_generator rand;
+  const bool inside = sample_point(rand, p);
+  X = p->x, Y = p->y, B = p->b, q28 = p->q28;
+  return inside;
 }
 
 }  // namespace
 
 bool rainbow_sample_point(void) {
-  return sample_point();
+  point_of p;
+  return program_point(&p);
 }
 
 int rainbow_sample_rays(rainbow_hits* hits) {
-  return sample_rays(hits);
+  thread_generator rand;
+  return sample_rays(rand, current_point(), hits);
+}
+
+int rainbow_sample_on(unsigned* state, rainbow_hits* hits) {
+  hits->count = 0;
+  if (!have_area()) return 0;
+  own_generator rand = {*state};
+  point_of p;
+  const bool inside = sample_point(rand, &p);
+  if (inside) sample_rays(rand, p, hits);
+  *state = rand.state;
+  return inside ? 5 : 2;
 }
 
 void display_current_operation(HWND hwnd) {
-  if (!sample_point()) return;
+  point_of p;
+  if (!program_point(&p)) return;
   // Taken before the optics, whose arithmetic then hides its cost.
   HDC hdc = GetDC(hwnd);
   rainbow_hits hits;
-  const int count = sample_rays(&hits);
+  thread_generator rand;
+  const int count = sample_rays(rand, p, &hits);
   for (int j = 0; j < count; ++j)
     SetPixel(hdc, hits.point[j].x, hits.point[j].y, hits.point[j].color);
   ReleaseDC(hwnd, hdc);

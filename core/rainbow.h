@@ -26,6 +26,9 @@ extern const COLORREF rainbow_index[6];
 // thread, s = s * 214013 + 2531011, result (s >> 16) & 0x7FFF.
 int rainbow_rand(void);
 void rainbow_srand(unsigned seed);  // restarts this thread's sequence (tests, tools)
+unsigned rainbow_rand_state(void);  // where this thread's sequence stands
+// The state `draws` draws after `state`, in at most 40 rounds of arithmetic.
+unsigned rainbow_rand_skip(unsigned state, unsigned long long draws);
 
 double random_part(void);  // rand() * 2^-15, in [0, 1)
 int random_int(int n);     // trunc(n * rand() * 2^-15), in [0, n)
@@ -61,6 +64,13 @@ struct rainbow_hits {
 };
 bool rainbow_sample_point(void);
 int rainbow_sample_rays(rainbow_hits* hits);
+
+// One sample step like rainbow_sample_point and rainbow_sample_rays together,
+// drawing from the caller's generator state instead of this thread's and
+// leaving X, Y and B alone, so that threads can each walk a stretch of the
+// sequence.  Returns the draws it took: 0 while the window has no area, 2
+// for a point outside the drop, 5 inside.
+int rainbow_sample_on(unsigned* state, rainbow_hits* hits);
 
 // One sample step: draws at most two pixels into hwnd's client area.
 void display_current_operation(HWND hwnd);

@@ -73,6 +73,8 @@ class Surface {
     if (i >= capacity_.load(std::memory_order_acquire)) return 0;
     return __atomic_load_n(px_.load(std::memory_order_acquire) + i, __ATOMIC_RELAXED);
   }
+  // The client's rows, packed at its width (for tools that draw themselves).
+  uint32_t* pixels() { return px_.load(std::memory_order_acquire); }
   // Fills the rectangle [left, right) x [top, bottom), already clipped.
   void fill(int left, int top, int right, int bottom, uint32_t rgb);
 

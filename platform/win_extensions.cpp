@@ -22,6 +22,13 @@ BOOL PlatformReadClientRows(HWND hwnd, int first, int count, COLORREF* pixels, i
   return TRUE;
 }
 
+DWORD* PlatformClientPixels(HWND hwnd, int width, int height) {
+  Window* w = window_from_handle(hwnd);
+  if (!w || w->surface.width() != width || w->surface.height() != height) return nullptr;
+  static_assert(sizeof(DWORD) == sizeof(uint32_t), "a pixel is a DWORD");
+  return reinterpret_cast<DWORD*>(w->surface.pixels());
+}
+
 BOOL PlatformInjectKey(HWND hwnd, const char* key_name, BOOL down, BOOL alt) {
   Window* w = window_from_handle(hwnd);
   if (!w || !key_name) return FALSE;

@@ -19,6 +19,14 @@ BOOL PlatformReadClient(HWND hwnd, COLORREF* pixels, int width, int height);
 // time.  FALSE unless the client is exactly `width` wide and holds the rows.
 BOOL PlatformReadClientRows(HWND hwnd, int first, int count, COLORREF* pixels, int width);
 
+// The client's pixels themselves: 0x00RRGGBB, rows packed at the client's
+// width, each loaded and stored as a relaxed 32-bit atomic, so that a tool
+// can draw from several threads.  Valid until the window is resized or
+// destroyed; what is stored here is not presented.  The top byte is the
+// caller's to use while it draws (the reads above ignore it).  NULL
+// unless the client is exactly width x height.
+DWORD* PlatformClientPixels(HWND hwnd, int width, int height);
+
 // Receives every OutputDebugStringA line (instead of stderr) while set; NULL
 // restores stderr.
 typedef void (*PlatformDebugSink)(const char* line, void* context);

@@ -461,3 +461,63 @@ TEST(Step, ManyStepsDrawBothBowsWithTheDarkBandBetween) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- A generator of the caller's own ----
+
+// The jump lands where that many draws would, at any distance, including
+// across the sequence's 2^32 period.
+TEST(Generator, SkipLandsWhereTheDrawsWould) {
+  const struct {
+    unsigned state;
+    unsigned long long draws;
+  } cases[] = {{1, 0},
+               {1, 1},
+               {1, 5},
+               {12345, 1000},
+               {0xFFFFFFFFu, 65537},
+               {7, 1ULL << 32},
+               {7, (1ULL << 32) + 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.draws);
+    rainbow_srand(c.state);
+    const unsigned long long walked = c.draws % (1ULL << 32);  // one period is the identity
+    for (unsigned long long i = 0; i < walked; ++i) rainbow_rand();
+    EXPECT_EQ(rainbow_rand_skip(c.state, c.draws), rainbow_rand_state());
+  }
+}
+
+// The caller-state step takes the draws, and sets the pixels, of the
+// program's step from the same state, without touching its generator.
+TEST(Step, StepOnAStateOfItsOwnIsTheProgramsStep) {
+  const int sizes[][2] = {{640, 480}, {40, 300}, {1, 1}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(size[0]);
+    HWND hwnd = sized_window(size[0], size[1]);
+    ASSERT_NE(hwnd, nullptr);
+    rt::fill_client(hwnd, BLACK_BRUSH);
+    std::vector<COLORREF> mine(static_cast<size_t>(size[0] * size[1]), 0);
+    unsigned own = 1;
+    rainbow_srand(1);
+    for (int i = 0; i < 20000; ++i) {
+      display_current_operation(hwnd);
+      const unsigned program = rainbow_rand_state();
+      rainbow_hits hits;
+      const unsigned before = own;
+      const int draws = rainbow_sample_on(&own, &hits);
+      ASSERT_EQ(own, program) << "step " << i;
+      ASSERT_EQ(rainbow_rand_skip(before, static_cast<unsigned>(draws)), own);
+      ASSERT_EQ(rainbow_rand_state(), program) << "the program's generator moved";
+      for (int j = 0; j < hits.count; ++j)
+        if (hits.point[j].x >= 0 && hits.point[j].x < size[0] && hits.point[j].y >= 0 &&
+            hits.point[j].y < size[1])
+          mine[static_cast<size_t>(hits.point[j].y * size[0] + hits.point[j].x)] =
+              hits.point[j].color;
+    }
+    EXPECT_EQ(rt::read_client(hwnd, size[0], size[1]), mine);
+    DestroyWindow(hwnd);
+  }
+}
+
+}  // namespace

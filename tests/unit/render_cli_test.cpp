@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "backdrop_check.h"
 #include "golden.h"
 #include "support.h"
 
@@ -50,7 +51,7 @@ std::string slurp(const std::string& path) {
 }
 
 class RenderCli : public testing::Test {
- protected:
+ public:
   void SetUp() override {
     char pattern[] = "/tmp/rainbow_render_test.XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -135,34 +136,46 @@ bool read_png(const std::string& path, int* w, int* h, std::vector<COLORREF>* px
   return true;
 }
 
-TEST_F(RenderCli, BadArgumentsGiveTheUsage) {
-  const std::vector<std::vector<std::string>> cases = {
-      {"--size"},
-      {"--size", "0x5"},
-      {"--size", "10x"},
-      {"--size", "10"},
-      {"--size", "-1x5"},
-      {"--size", "10x10x"},
-      {"--size", "16385x10"},
-      {"--size", "99999999999999999999x1"},
-      {"--steps"},
-      {"--steps", "-1"},
-      {"--steps", "1e3"},
-      {"--steps", "1000000000001"},
-      {"--out", ""},
-      {"--bogus"},
-      {"--size", "8x8", "--steps", "1", "extra"},
-      {"--size", "8x8", "--size", "9x9"},  // which one was meant?
-      {"--steps", "1", "--out", "a.png", "--steps", "1"},
-      {"--out", "a.png", "--out", "a.png"},
+TEST_F(RenderCli, BadArgumentsNameTheArgumentThenGiveTheUsage) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string problem;  // the first line, after "rainbow_render: "
   };
-  for (const std::vector<std::string>& args : cases) {
+  const std::string size = "--size \"", steps = "--steps \"", threads = "--threads \"";
+  const char* kSize = "\": expected WxH, each side 1 to 16384";
+  const char* kSteps = "\": expected a whole number 0 to 1000000000000";
+  const char* kThreads = "\": expected a whole number 1 to 1024";
+  const Case cases[] = {
+      {{"--size"}, "--size needs a value: WxH, each side 1 to 16384"},
+      {{"--size", "0x5"}, size + "0x5" + kSize},
+      {{"--size", "10x"}, size + "10x" + kSize},
+      {{"--size", "10"}, size + "10" + kSize},
+      {{"--size", "-1x5"}, size + "-1x5" + kSize},
+      {{"--size", "10x10x"}, size + "10x10x" + kSize},
+      {{"--size", "16385x10"}, size + "16385x10" + kSize},
+      {{"--size", "99999999999999999999x1"}, size + "99999999999999999999x1" + kSize},
+      {{"--steps"}, "--steps needs a value: a whole number 0 to 1000000000000"},
+      {{"--steps", "-1"}, steps + "-1" + kSteps},
+      {{"--steps", "1e3"}, steps + "1e3" + kSteps},
+      {{"--steps", "1000000000001"}, steps + "1000000000001" + kSteps},
+      {{"--threads", "0"}, threads + "0" + kThreads},
+      {{"--threads", "1025"}, threads + "1025" + kThreads},
+      {{"--backdrop", ""}, "--backdrop \"\": expected a file name"},
+      {{"--out", ""}, "--out \"\": expected a file name or -"},
+      {{"--bogus"}, "unknown argument \"--bogus\""},
+      {{"--size", "8x8", "--steps", "1", "extra"}, "unknown argument \"extra\""},
+      {{"--size", "8x8", "--size", "9x9"}, "--size given twice"},  // which one was meant?
+      {{"--steps", "1", "--out", "a.png", "--steps", "1"}, "--steps given twice"},
+      {{"--out", "a.png", "--out", "a.png"}, "--out given twice"},
+  };
+  for (const Case& c : cases) {
     std::string line;
-    for (const std::string& a : args) line += " [" + a + "]";
+    for (const std::string& a : c.args) line += " [" + a + "]";
     SCOPED_TRACE(line);
-    const Outcome r = run(args);
+    const Outcome r = run(c.args);
     EXPECT_EQ(r.exit_code, 2);
-    EXPECT_EQ(r.err.rfind("usage: rainbow_render", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("rainbow_render: " + c.problem + "\nusage: rainbow_render", 0), 0u)
+        << r.err;
     EXPECT_EQ(files(), 0) << "nothing written";
   }
 }
@@ -191,6 +204,13 @@ TEST_F(RenderCli, GoodRunsWriteAPictureOfTheAskedSize) {
       {{"--size", std::to_string(rt::kGoldenWidth) + "x" + std::to_string(rt::kGoldenHeight),
         "--steps", std::to_string(rt::kGoldenSteps), "--out", "golden.png"},
        "golden.png",
+       rt::kGoldenWidth,
+       rt::kGoldenHeight,
+       rt::kGoldenHash},
+      // However many processors this machine has, a split run gives it too.
+      {{"--size", std::to_string(rt::kGoldenWidth) + "x" + std::to_string(rt::kGoldenHeight),
+        "--steps", std::to_string(rt::kGoldenSteps), "--threads", "3", "--out", "split.png"},
+       "split.png",
        rt::kGoldenWidth,
        rt::kGoldenHeight,
        rt::kGoldenHash},
@@ -264,6 +284,7 @@ TEST_F(RenderCli, FailedWritesAreErrorsAndLeaveNoPartialPicture) {
     const Outcome r = run(c.args, c.launch);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("rainbow_render: " + c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("rainbow_render: ", 0), 0u) << "another's line first: " << r.err;
     EXPECT_EQ(slurp(dir + "/keep.png") == "the earlier picture", !c.picture_written);
     unlink((dir + "/keep.png").c_str());
     EXPECT_EQ(files(), 0) << "a temporary file left behind";
@@ -310,7 +331,7 @@ TEST_F(RenderCli, ProgressShowsOnATerminalOnly) {
   std::string shown;
   pollfd p = {master, POLLIN, 0};
   char buf[256];
-  while (shown.find('%') == std::string::npos && poll(&p, 1, 20000) == 1) {
+  while (shown.find(" left") == std::string::npos && poll(&p, 1, 20000) == 1) {
     const ssize_t n = read(master, buf, sizeof buf);
     if (n <= 0) break;
     shown.append(buf, static_cast<size_t>(n));
@@ -323,9 +344,166 @@ TEST_F(RenderCli, ProgressShowsOnATerminalOnly) {
   }
   close(master);
   EXPECT_NE(shown.find("rainbow_render: "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" left"), std::string::npos) << "no estimate of the time left: " << shown;
   EXPECT_EQ(slurp(dir + "/.stderr"), "");
   unlink((dir + "/.stderr").c_str());
   EXPECT_EQ(files(), 0) << "an interrupted render leaves its temporary file";
 }
 
 }  // namespace
+
+namespace {
+
+// The picture a run writes, or an empty one after saying why.
+std::vector<COLORREF> render_pixels(RenderCli* t, std::vector<std::string> args) {
+  args.insert(args.end(), {"--out", "p.png"});
+  const Outcome r = t->run(args);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  int w = 0, h = 0;
+  std::vector<COLORREF> px;
+  EXPECT_TRUE(read_png(t->dir + "/p.png", &w, &h, &px));
+  unlink((t->dir + "/p.png").c_str());
+  return px;
+}
+
+}  // namespace
+
+// No steps, a few, millions (which the threads split), windows too narrow
+// for the layout, and more threads than work: always one thread's picture.
+TEST_F(RenderCli, AnyThreadCountDrawsTheOneThreadPicture) {
+  const struct {
+    const char* size;
+    const char* steps;
+  } cases[] = {{"7x5", "0"},          {"64x48", "5"},    {"320x240", "2500000"},
+               {"40x300", "2000000"}, {"1x1", "300000"}, {"300x7", "1000000"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.size) + ", " + c.steps + " steps");
+    const std::vector<COLORREF> one =
+        render_pixels(this, {"--size", c.size, "--steps", c.steps, "--threads", "1"});
+    ASSERT_FALSE(one.empty());
+    for (const char* threads : {"2", "3", "7", "16"}) {
+      SCOPED_TRACE(std::string(threads) + " threads");
+      EXPECT_TRUE(
+          render_pixels(this, {"--size", c.size, "--steps", c.steps, "--threads", threads}) == one);
+    }
+  }
+}
+
+// Killed at any moment, a render leaves nothing beside its target, and the
+// earlier picture as it was.
+TEST_F(RenderCli, KilledRenderLeavesNoTemporaryFile) {
+  for (int sig : {SIGKILL, SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    std::ofstream(dir + "/keep.png") << "the earlier picture";
+    const pid_t pid = start({"--steps", "1000000000000", "--out", "keep.png"}, {"/dev/null"});
+    usleep(300000);  // well into the drawing
+    kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "status " << status;
+    EXPECT_EQ(slurp(dir + "/keep.png"), "the earlier picture");
+    unlink((dir + "/keep.png").c_str());
+    EXPECT_EQ(files(), 0) << "a temporary file left behind";
+  }
+}
+
+// A symbolic link as --out: the file it names gets the picture, whether it
+// exists or not, and the link stays a link.
+TEST_F(RenderCli, OutputThroughALinkWritesTheFileItNames) {
+  ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
+  const struct {
+    const char* link;
+    const char* points_to;
+    const char* file;  // the file that must hold the picture
+    bool exists;
+  } cases[] = {
+      {"a.png", "sub/real.png", "sub/real.png", true},
+      {"b.png", "sub/new.png", "sub/new.png", false},
+      {"sub/c.png", "../d.png", "d.png", true},
+      {"e.png", "sub/c.png", "d.png", true},  // a link to a link
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.link);
+    if (c.exists) std::ofstream(dir + "/" + c.file) << "the earlier picture";
+    struct stat st;
+    if (lstat((dir + "/" + c.link).c_str(), &st) != 0) {
+      ASSERT_EQ(symlink(c.points_to, (dir + "/" + c.link).c_str()), 0);
+    }
+    const Outcome r = run({"--size", "8x8", "--steps", "10", "--out", c.link});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    ASSERT_EQ(lstat((dir + "/" + c.link).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link replaced";
+    int w = 0, h = 0;
+    std::vector<COLORREF> px;
+    EXPECT_TRUE(read_png(dir + "/" + c.file, &w, &h, &px));
+    EXPECT_EQ(w, 8);
+  }
+}
+
+// The backdrop programs' first paint: their picture stretched over the
+// client by COLORONCOLOR's rule, then the first step's pixels over it.
+TEST_F(RenderCli, BackdropIsTheProgramsFirstPaint) {
+  const struct {
+    const char* file;
+    const char* size;
+    int w, h;
+  } cases[] = {{"bmp/pal256", "333x217", 333, 217},
+               {"bmp/rgb24_topdown", "10x5", 10, 5},
+               {"jpeg_decode/baseline_420", "640x480", 640, 480},
+               {"jpeg_decode/baseline_420", "1000x90", 1000, 90}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " at " + c.size);
+    const std::string ext = std::string(c.file).rfind("bmp", 0) == 0 ? ".bmp" : ".jpg";
+    // Named as neither: the format comes from the content.
+    ASSERT_EQ(system(("cp '" + bt::data(c.file + ext) + "' '" + dir + "/picture.dat'").c_str()), 0);
+    const bt::Ppm ppm = bt::read_ppm(bt::data(std::string(c.file) + ".ppm"));
+    const std::vector<COLORREF> black = render_pixels(this, {"--size", c.size, "--steps", "0"});
+    for (const char* threads : {"1", "2"}) {
+      const std::vector<COLORREF> shown = render_pixels(
+          this,
+          {"--size", c.size, "--steps", "0", "--threads", threads, "--backdrop", "picture.dat"});
+      ASSERT_EQ(shown.size(), black.size());
+      int differing = 0;
+      for (int y = 0; y < c.h; ++y)
+        for (int x = 0; x < c.w; ++x) {
+          const size_t i = static_cast<size_t>(y * c.w + x);
+          const COLORREF want =
+              black[i] != 0
+                  ? black[i]
+                  : ppm.px[static_cast<size_t>(bt::source_index(y, ppm.h, c.h, true) * ppm.w +
+                                               bt::source_index(x, ppm.w, c.w, false))];
+          differing += shown[i] != want;
+        }
+      EXPECT_EQ(differing, 0);
+    }
+    unlink((dir + "/picture.dat").c_str());
+  }
+}
+
+// A backdrop that cannot be shown is an error, and nothing is written.
+TEST_F(RenderCli, UnusableBackdropIsAnError) {
+  const std::string bmp = slurp(bt::data("bmp/pal256.bmp")),
+                    jpg = slurp(bt::data("jpeg_decode/baseline_420.jpg"));
+  const struct {
+    const char* what;
+    std::string bytes;  // empty: no file at all
+    const char* reason;
+  } cases[] = {
+      {"a missing file", "", "No such file or directory"},
+      {"a text file", "not a picture\n", "neither a BMP nor a JPEG picture"},
+      {"an empty file", std::string("\0", 0), "neither a BMP nor a JPEG picture"},
+      {"a truncated BMP", bmp.substr(0, 60), "LoadImageA: "},
+      {"a truncated JPEG", jpg.substr(0, 300), "OleLoadPicture: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (std::string(c.what) != "a missing file")
+      std::ofstream(dir + "/b.dat", std::ios::binary) << c.bytes;
+    const Outcome r = run({"--size", "32x32", "--backdrop", "b.dat", "--out", "out.png"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err.rfind("rainbow_render: cannot show b.dat: " + std::string(c.reason), 0), 0u)
+        << r.err;
+    unlink((dir + "/b.dat").c_str());
+    EXPECT_EQ(files(), 0) << "an output written";
+  }
+}
