@@ -58,9 +58,13 @@ inline uint32_t to_rgba(uint32_t rgb) {
 
 }  // namespace
 
+// The layer asks on every pump whether the display is open: only the first
+// call may start the yield clock, or poll_event would never yield.
 bool open(std::string*) {
-  if (!g_web.opened) g_web.opened = rb_web_open() ? 1 : -1;
-  g_web.last_yield = rb_web_now();
+  if (!g_web.opened) {
+    g_web.opened = rb_web_open() ? 1 : -1;
+    g_web.last_yield = rb_web_now();
+  }
   return g_web.opened > 0;
 }
 
