@@ -9,7 +9,9 @@
 
 include(ExternalProject)
 
-add_compile_options(-pthread)
+# Saturating float-to-integer conversions: without them every conversion in
+# the step is wrapped in range checks and branches.
+add_compile_options(-pthread -mnontrapping-fptoint)
 add_link_options(-pthread)
 
 execute_process(
@@ -27,7 +29,7 @@ ExternalProject_Add(libjpeg_wasm
   SOURCE_DIR ${_jpeg_source}
   BINARY_DIR ${_jpeg_build}
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE} -DCMAKE_BUILD_TYPE=Release
-             -DCMAKE_C_FLAGS=-pthread -DWITH_SIMD=0 -DENABLE_SHARED=0 -DWITH_TURBOJPEG=0
+             "-DCMAKE_C_FLAGS=-pthread -mnontrapping-fptoint" -DWITH_SIMD=0 -DENABLE_SHARED=0 -DWITH_TURBOJPEG=0
              -DSIZE_T=4 -DUNSIGNED_LONG=4
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${_jpeg_build} --target jpeg-static
   INSTALL_COMMAND ""
