@@ -11,6 +11,8 @@ cross-origin isolation, each program's page driven through Selenium.
    resized;
  - with ?picture=none: photo's CreateFile dialog, then (both) one
    "LoadImage: " line in the console;
+ - bitmap lives on while its tab is behind another (a minimised window)
+   and shows its picture again on its return;
  - Escape ends plain, and the page's Close button threaded (which leaves
    keys alone), with exit code 0 in the page;
  - served without cross-origin isolation, a page says so instead of starting.
@@ -162,6 +164,29 @@ def backdrop(driver, url, name, stretch_ref, work):
     print("ok: %s shows its picture, also after a resize" % name)
 
 
+def hidden_tab(driver, url, stretch_ref, work):
+    """A tab put behind another is a minimised window: the program lives on,
+    and on its return the picture is stretched again under the bows."""
+    driver.get(url + "bitmap.html?size=%dx%d" % SIZE)
+    if not within(20, lambda: shows_picture(driver, "bitmap", stretch_ref, work)):
+        fail("bitmap: no picture before hiding the tab")
+    driver.execute_script("window.__shown = [];"
+                          "document.addEventListener('visibilitychange',"
+                          " () => window.__shown.push(document.visibilityState));")
+    page = driver.current_window_handle
+    driver.switch_to.new_window("tab")
+    time.sleep(1)
+    driver.close()
+    driver.switch_to.window(page)
+    if driver.execute_script("return window.__shown;")[:1] != ["hidden"]:
+        fail("bitmap: the tab was never hidden")
+    if not within(10, lambda: shows_picture(driver, "bitmap", stretch_ref, work)):
+        fail("bitmap: no picture after the tab came back")
+    if driver.execute_script("return document.body.dataset.exitCode;") is not None:
+        fail("bitmap: the program ended while its tab was hidden")
+    print("ok: bitmap lives on behind another tab and shows its picture on its return")
+
+
 def missing_picture(driver, url, name):
     console(driver)  # drops older lines
     driver.get(url + name + ".html?picture=none&size=%dx%d" % SIZE)
@@ -236,6 +261,7 @@ def main(argv):
         for name in ("bitmap", "photo"):
             backdrop(driver, url, name, stretch_ref, work)
             missing_picture(driver, url, name)
+        hidden_tab(driver, url, stretch_ref, work)
         escape_ends(driver, url)
         not_isolated(driver, site)
     finally:
