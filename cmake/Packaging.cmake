@@ -190,6 +190,8 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # rainbow_<version>_<arch>.deb
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # On Wayland zenity shows the message box; without it the text goes to stderr.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS zenity)
   # The hicolor theme's and the menu's caches are refreshed by the triggers
   # of hicolor-icon-theme and desktop-file-utils where they are installed.
 endif()

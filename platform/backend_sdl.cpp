@@ -1,11 +1,11 @@
 // The window-system backend over SDL2: the only file of the layer that
-// includes SDL (and Xlib, for the X server's error paths; the message box on
-// X11 is backend_x11_box.cpp's).
+// includes SDL (and Xlib, for the X server's error paths; the message box is
+// backend_x11_box.cpp's on X11 and backend_wayland_box.cpp's on Wayland).
 //
 // Supported: one top-level window per program window, for its whole life;
 // software presenting through SDL's window framebuffer (X11 shared memory),
-// never a GL renderer; keyboard and window events; the message box (on X11
-// the layer's own, elsewhere SDL's).
+// never a GL renderer; keyboard and window events; the message box on X11
+// and Wayland (the layer's own, not SDL's).
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <errno.h>  // program_invocation_short_name
@@ -21,6 +21,7 @@
 
 #include "backend.h"
 #include "backend_testing.h"
+#include "backend_wayland_box.h"
 #include "keys.h"
 
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -367,17 +368,20 @@ void wake() {
   SDL_PushEvent(&e);
 }
 
-// On X11 the layer draws the box itself (backend_x11_box.cpp): SDL's would
-// outlive a program killed while it is up.  SDL's dummy and offscreen
-// drivers have no screen to show one on.
+// SDL's box would outlive a program killed while it is up (a forked child
+// on X11, zenity on Wayland), so the layer shows its own: drawn by the
+// program on X11 (backend_x11_box.cpp), a zenity that dies with it on
+// Wayland (backend_wayland_box.cpp).  Other drivers (dummy, offscreen,
+// kmsdrm) have no window system to show one on.
 bool message_box(const char* caption, const char* text) {
   if (g_b.opened <= 0) return false;
   const char* driver = SDL_GetCurrentVideoDriver();
-  if (!driver || strcmp(driver, "dummy") == 0 || strcmp(driver, "offscreen") == 0) return false;
+  if (!driver) return false;
 #if defined(SDL_VIDEO_DRIVER_X11)
   if (strcmp(driver, "x11") == 0) return x11_message_box(caption, text);
 #endif
-  return SDL_ShowSimpleMessageBox(0, caption, text, nullptr) == 0;
+  if (strcmp(driver, "wayland") == 0) return wayland_message_box(caption, text);
+  return false;
 }
 
 }  // namespace backend

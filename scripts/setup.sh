@@ -5,7 +5,8 @@
 # 64-bit Windows programs, as this kernel runs no 32-bit ones; appstream,
 # man-db and librsvg2-bin check the package's metainfo, manual pages and SVG
 # icon; nasm builds libjpeg-turbo's SIMD code for the instrumented fuzz
-# build; x11-apps' xwd dumps windows for the start-up benchmark.)
+# build; x11-apps' xwd dumps windows for the start-up benchmark; weston and
+# zenity show the message box on Wayland, in its end-to-end test.)
 #
 #   scripts/setup.sh           what the desktop builds and their tests need
 #   scripts/setup.sh web       and Emscripten, for the browser build
@@ -19,7 +20,7 @@ packages=(
   xvfb xauth xfonts-base xdotool imagemagick x11-utils python3
   libjpeg-turbo-progs libimage-exiftool-perl
   dpkg-dev desktop-file-utils unzip wine wine64 appstream man-db librsvg2-bin libxml2-utils
-  nasm x11-apps
+  nasm x11-apps weston zenity
 )
 case "${1:-}" in
   web) packages+=(emscripten) ;;

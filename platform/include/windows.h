@@ -54,11 +54,13 @@
 //  8. An exposure invalidates the whole client area: the window system does
 //     not say which part was uncovered.
 //  9. MessageBoxA dispatches no messages while the box is up, so the
-//     program's windows are not repainted until it is dismissed.  On X11 the
-//     box belongs to the program's own process and goes when it ends.  Where
-//     no box can be shown (no display, SDL's dummy or offscreen driver), or
-//     no window manager shows it within 5 seconds, MessageBoxA writes
-//     "caption: text" to stderr instead and returns IDOK.
+//     program's windows are not repainted until it is dismissed.  The box
+//     goes when the program ends, however it ends: on X11 the program's own
+//     process draws it; on Wayland it is zenity's information box, in a
+//     child process killed with the program.  Where no box can be shown (no
+//     display, an SDL video driver other than x11 or wayland, no zenity on
+//     Wayland), or on X11 no window manager shows it within 5 seconds,
+//     MessageBoxA writes "caption: text" to stderr instead and returns IDOK.
 // platform/win_queue.cpp and platform/win_input.cpp
 // 10. One message queue serves the process, read by the thread that created
 //     the windows; PostQuitMessage from any thread ends that thread's loop.
