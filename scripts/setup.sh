@@ -5,7 +5,7 @@
 # 64-bit Windows programs, as this kernel runs no 32-bit ones; appstream,
 # man-db and librsvg2-bin check the package's metainfo, manual pages and SVG
 # icon; nasm builds libjpeg-turbo's SIMD code for the instrumented fuzz
-# build; x11-apps' xwd dumps windows for the start-up benchmark; weston and
+# build; x11-apps' xwd dumps windows for the time-to-bows benchmark; weston and
 # zenity show the message box on Wayland, in its end-to-end test.)
 #
 #   scripts/setup.sh           what the desktop builds and their tests need
