@@ -19,7 +19,6 @@ namespace {
 const unsigned long long kStretch = 1 << 18;
 const unsigned long long kMinStretch = 1 << 16;  // draws; walks meet within a few thousand
 const int kMeetLimit = 1 << 20;                  // steps the walks may take before meeting
-const int kBandRows = 8;                         // rows in a band, so a cache line is in one
 
 // The fraction of the generator's points that fall inside the drop: pairs
 // (x, y) in [-16384, 16383]^2 with x * x + y * y < 2^28.
@@ -265,8 +264,12 @@ bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, 
   } catch (const std::system_error&) {  // fewer threads: the same picture, later
   }
   const int used = 1 + static_cast<int>(pool.size());
+  // Bands of eight rows, so a line of the cache is in one band; thinner
+  // where the picture has fewer than sixteen such bands a thread, which
+  // would leave some threads far more of the bows to set than others.
+  const int rows = std::max(1, std::min(8, canvas.height / (16 * used)));
   for (int y = 0; y < canvas.height; ++y)
-    s.band_of_row[static_cast<size_t>(y)] = static_cast<uint16_t>(y / kBandRows % used);
+    s.band_of_row[static_cast<size_t>(y)] = static_cast<uint16_t>(y / rows % used);
   for (auto& set : s.logs) {
     set.resize(static_cast<size_t>(used));
     for (std::vector<Log>& by_band : set) by_band.resize(static_cast<size_t>(used));
