@@ -18,6 +18,10 @@ namespace {
 // that a stretch's hits (under 2 MB) stay in the cache until they are set.
 const unsigned long long kStretch = 1 << 18;
 const unsigned long long kMinStretch = 1 << 16;  // draws; walks meet within a few thousand
+// Bands, one a thread up to this many: setting pixels is a small part of
+// the work, so the rest of the threads need none, and a log a band for
+// each of a thousand threads would cost more than their hits.
+const int kMostBands = 256;
 const int kMeetLimit = 1 << 20;                  // steps the walks may take before meeting
 
 // The fraction of the generator's points that fall inside the drop: pairs
@@ -128,6 +132,7 @@ struct Shared {
   unsigned state;
   WalkPlan plan;
   int threads = 0;  // known once they are started
+  int bands = 0;
   std::mutex start_lock;
   std::condition_variable started;
   Barrier barrier;
@@ -212,7 +217,7 @@ void worker(Shared* s, int t) {
   draw(0);
   for (unsigned long long round = 0; round < rounds; ++round) {
     if (s->barrier.wait(s->failed)) return;
-    set_band(s, static_cast<int>(round & 1), t);
+    if (t < s->bands) set_band(s, static_cast<int>(round & 1), t);
     if (round + 1 < rounds) draw(round + 1);
   }
 }
@@ -255,7 +260,8 @@ bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, 
   // then wait for the count of them that did.
   const size_t most = static_cast<size_t>(std::max(wanted, 1));
   s.band_of_row.resize(static_cast<size_t>(canvas.height));
-  for (auto& set : s.logs) set.assign(most, std::vector<Log>(most));
+  const size_t most_bands = std::min<size_t>(most, kMostBands);
+  for (auto& set : s.logs) set.assign(most, std::vector<Log>(most_bands));
   s.steps_by.assign(most, 0);
   std::vector<std::thread> pool;
   pool.reserve(most);
@@ -267,12 +273,14 @@ bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, 
   // Bands of eight rows, so a line of the cache is in one band; thinner
   // where the picture has fewer than sixteen such bands a thread, which
   // would leave some threads far more of the bows to set than others.
-  const int rows = std::max(1, std::min(8, canvas.height / (16 * used)));
+  const int bands = std::min(used, kMostBands);
+  const int rows = std::max(1, std::min(8, canvas.height / (16 * bands)));
   for (int y = 0; y < canvas.height; ++y)
-    s.band_of_row[static_cast<size_t>(y)] = static_cast<uint16_t>(y / rows % used);
+    s.band_of_row[static_cast<size_t>(y)] = static_cast<uint16_t>(y / rows % bands);
+  s.bands = bands;
   for (auto& set : s.logs) {
     set.resize(static_cast<size_t>(used));
-    for (std::vector<Log>& by_band : set) by_band.resize(static_cast<size_t>(used));
+    for (std::vector<Log>& by_band : set) by_band.resize(static_cast<size_t>(bands));
   }
   s.barrier.set_count(used);
   if (s.plan.stretches > 0) {

@@ -86,6 +86,7 @@ TEST(RenderWalk, AnyPlanDrawsTheOneThreadPictureOrSaysItCannot) {
       {"its own plan", plan_walk(steps, 4), 4, 1},
       {"one stretch", {1000000, 1}, 3, 1},
       {"stretches of a few hundred draws, the last round short", {100000, 254}, 7, 1},
+      {"more threads than bands", {1600000, 600}, 300, 1},
       {"stretches of a few draws, walks overlapping", {700, 254}, 3, -1},
       {"stretches past the end", {steps * 5, 16}, 4, 0},
       {"the last round past the end", {steps * 9 / 2, 40}, 3, 0},
