@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -18,11 +19,11 @@ namespace {
 // that a stretch's hits (under 2 MB) stay in the cache until they are set.
 const unsigned long long kStretch = 1 << 18;
 const unsigned long long kMinStretch = 1 << 16;  // draws; walks meet within a few thousand
+const int kMeetLimit = 1 << 20;                  // steps the walks may take before meeting
 // Bands, one a thread up to this many: setting pixels is a small part of
 // the work, so the rest of the threads need none, and a log a band for
 // each of a thousand threads would cost more than their hits.
 const int kMostBands = 256;
-const int kMeetLimit = 1 << 20;                  // steps the walks may take before meeting
 
 // The fraction of the generator's points that fall inside the drop: pairs
 // (x, y) in [-16384, 16383]^2 with x * x + y * y < 2^28.
@@ -210,9 +211,13 @@ void worker(Shared* s, int t) {
     std::vector<Log>& logs = s->logs[round & 1][me];
     for (Log& log : logs) log.clear();
     const unsigned long long k = round * n + me;
-    if (k < s->plan.stretches && !s->failed.load(std::memory_order_relaxed) &&
-        !draw_stretch(s, k, &logs, steps))
+    try {
+      if (k < s->plan.stretches && !s->failed.load(std::memory_order_relaxed) &&
+          !draw_stretch(s, k, &logs, steps))
+        s->failed = true;
+    } catch (const std::bad_alloc&) {  // no room for the log: one thread needs none
       s->failed = true;
+    }
   };
   draw(0);
   for (unsigned long long round = 0; round < rounds; ++round) {

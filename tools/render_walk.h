@@ -42,7 +42,8 @@ WalkPlan plan_walk(unsigned long long steps, int threads);
 // `canvas` with up to `threads` threads, adding to `done` as steps finish.
 // False (the canvas then holds extra steps) in the case the plan exists to
 // make vanishingly rare: the stretches held more steps than asked for, or
-// walks that did not meet; the caller then draws again with one thread.
+// walks that did not meet; or when there was no memory for the threads'
+// logs.  The caller then draws again with one thread.
 bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, int threads,
                 std::atomic<unsigned long long>* done, const WalkPlan* plan = nullptr);
 
