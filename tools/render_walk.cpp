@@ -14,11 +14,15 @@
 
 namespace {
 
-// Draws in a stretch: long enough that finding its ends (a few hundred
-// draws) and the wait at the end of each round are lost in it, short enough
-// that a stretch's hits (under 2 MB) stay in the cache until they are set.
+// Draws in a round, shared by its stretches: long enough that finding a
+// stretch's ends (a few hundred draws) and the wait at the end of each round
+// are lost in it, short enough that the hits (under 2 MB a stretch) stay in
+// the cache until they are set.  A round's draws, not a stretch's, are
+// bounded, so the logs take the same memory however many threads there are
+// (two rounds' worth: a few MB), down to the shortest useful stretch.
+const unsigned long long kRound = 1 << 19;
 const unsigned long long kStretch = 1 << 18;
-const unsigned long long kMinStretch = 1 << 16;  // draws; walks meet within a few thousand
+const unsigned long long kMinStretch = 1 << 14;  // draws; walks meet within a few hundred
 const int kMeetLimit = 1 << 20;                  // steps the walks may take before meeting
 // Bands, one a thread up to this many: setting pixels is a small part of
 // the work, so the rest of the threads need none, and a log a band for
@@ -252,10 +256,13 @@ WalkPlan plan_walk(unsigned long long steps, int threads) {
   if (threads < 2 || !(draws >= 2.0 * kMinStretch)) return {0, 0};
   const unsigned long long d = static_cast<unsigned long long>(draws),
                            t = static_cast<unsigned>(threads);
-  // Whole rounds of stretches of at most kStretch draws; fewer and longer
-  // for a short render, where they would be too short to be worth a thread.
-  const unsigned long long rounds = (d + t * kStretch - 1) / (t * kStretch);
-  return {d, std::min(rounds * t, d / kMinStretch)};
+  // Whole rounds of stretches of at most kStretch draws, kRound a round;
+  // fewer and longer for a short render, where they would be too short to
+  // be worth a thread.
+  const unsigned long long stretch = std::max(kMinStretch, std::min(kStretch, kRound / t));
+  const unsigned long long rounds = (d + t * stretch - 1) / (t * stretch);
+  const unsigned long long most = d / kMinStretch;  // whole rounds where there is one
+  return {d, std::min(rounds * t, most >= t ? most / t * t : most)};
 }
 
 bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, int threads,
