@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <new>
 #include <string>
 #include <system_error>
@@ -98,19 +100,25 @@ class Progress {
 };
 
 // The steps on several threads, reported from this one; false when they
-// must be drawn again on one.
+// must be drawn again on one.  The report wakes every 20 ms, and at once
+// when the steps are done, so a short render does not wait out a tick.
 bool draw_in_parallel(const Canvas& canvas, unsigned state, const Options& o, int threads) {
   std::atomic<unsigned long long> done{0};
-  std::atomic<bool> finished{false};
-  bool drawn = false;
+  std::mutex lock;
+  std::condition_variable ended;
+  bool finished = false, drawn = false;
   std::thread walk([&] {
-    drawn = walk_steps(canvas, state, o.steps, threads, &done);
+    const bool ok = walk_steps(canvas, state, o.steps, threads, &done);
+    std::lock_guard<std::mutex> hold(lock);
+    drawn = ok;
     finished = true;
+    ended.notify_one();
   });
   Progress progress(o.steps);
-  while (!finished) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    progress.at(done);
+  {
+    std::unique_lock<std::mutex> hold(lock);
+    while (!ended.wait_for(hold, std::chrono::milliseconds(20), [&] { return finished; }))
+      progress.at(done);
   }
   walk.join();
   if (drawn) progress.finish();

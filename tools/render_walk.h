@@ -8,13 +8,14 @@
 // falls onto the steps' true starts.  Walks begun at five neighbouring
 // positions (the true walk passes through one of them) are run until they
 // meet; where they meet is a true start, found with no knowledge of what
-// came before.  Each stretch between two such starts is drawn by one
-// thread, and each pixel keeps the colour of the latest stretch that set
-// it: a stretch's number rides in the pixel's spare top byte, so a pixel
-// is only replaced from the same or a later stretch.  The steps between
-// the last stretch and the end, whose count is known only once every
-// stretch is done, are drawn last by one thread; the stretches stop short
-// of where the end is expected by many times the count's spread.
+// came before.  The stretches between such starts are drawn in rounds, one
+// a thread; a stretch logs the pixels it sets instead of setting them, and
+// after each round every thread sets the logged pixels of its own band of
+// rows in the order of the sequence, so the latest step's colour is what
+// each pixel keeps.  The steps between the last stretch and the end, whose
+// count is known only once every stretch is done, are drawn last by one
+// thread; the stretches stop short of where the end is expected by many
+// times the count's spread.
 #ifndef RAINBOW_TOOLS_RENDER_WALK_H
 #define RAINBOW_TOOLS_RENDER_WALK_H
 
@@ -22,17 +23,18 @@
 
 #include <atomic>
 
-// Where the steps draw: rows of 0x00RRGGBB pixels, `width` apart, each
-// loaded and stored as a 32-bit atomic.
+// Where the steps draw: rows of 0x00RRGGBB pixels, `width` apart.
 struct Canvas {
   uint32_t* px;
   int width, height;
 };
 
-// How the parallel part is cut: the draws it covers and how many stretches.
+// How the parallel part is cut: the draws it covers and how many stretches
+// (whole rounds of one a thread, each short enough that its log of pixels
+// stays a few megabytes, however large the picture or long the render).
 struct WalkPlan {
   unsigned long long parallel_draws;
-  int stretches;
+  unsigned long long stretches;
 };
 WalkPlan plan_walk(unsigned long long steps, int threads);
 
@@ -40,7 +42,8 @@ WalkPlan plan_walk(unsigned long long steps, int threads);
 // `canvas` with up to `threads` threads, adding to `done` as steps finish.
 // False (the canvas then holds extra steps) in the case the plan exists to
 // make vanishingly rare: the stretches held more steps than asked for, or
-// walks that did not meet; the caller then draws again with one thread.
+// walks that did not meet; or when there was no memory for the threads'
+// logs.  The caller then draws again with one thread.
 bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, int threads,
                 std::atomic<unsigned long long>* done, const WalkPlan* plan = nullptr);
 
