@@ -144,7 +144,7 @@ struct Shared {
   std::atomic<bool> failed{false};
   std::atomic<unsigned long long>* done;
   std::vector<uint16_t> band_of_row;
-  std::vector<std::vector<Log>> logs[2];  // [set][thread][band]
+  std::vector<std::vector<Log>> logs[2];     // [set][thread][band]
   std::vector<unsigned long long> steps_by;  // each thread's step count
   unsigned long long end = 0;                // where the last stretch ends
 };

@@ -120,9 +120,8 @@ TEST(RenderWalk, ManyRoundsDrawTheOneThreadPicture) {
   const struct {
     int w, h;
     unsigned long long steps;
-  } cases[] = {{64, 48, 0},           {64, 48, 5},       {320, 240, least - 1},
-               {320, 240, least},     {160, 120, 2000000}, {1, 1, 300000},
-               {300, 7, 600000},      {40, 300, 600000}};
+  } cases[] = {{64, 48, 0},         {64, 48, 5},    {320, 240, least - 1}, {320, 240, least},
+               {160, 120, 2000000}, {1, 1, 300000}, {300, 7, 600000},      {40, 300, 600000}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << ", " << c.steps << " steps");
     rainbow_update_layout(MAKELPARAM(c.w, c.h));
