@@ -15,28 +15,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "box_text.h"
 
 namespace plat {
 namespace backend {
 
 namespace {
 
-// The program's ANSI (Latin-1) text in zenity's UTF-8; Win32's "\r\n" ends
-// a line as "\n" does.
-std::string utf8_from_ansi(const char* s) {
-  std::string out;
-  for (; *s; ++s) {
-    const unsigned char c = static_cast<unsigned char>(*s);
-    if (c == '\r') continue;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | c >> 6);
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+// The program's text in zenity's UTF-8; Win32's "\r\n" ends a line as
+// "\n" does.
+std::string zenity_text(const char* s) {
+  std::string out = utf8_from_latin1(s);
+  out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
   return out;
 }
 
@@ -113,8 +107,8 @@ bool wayland_message_box(const char* caption, const char* text) {
                                    "--info",
                                    "--no-wrap",
                                    "--no-markup",
-                                   "--title=" + utf8_from_ansi(caption),
-                                   "--text=" + utf8_from_ansi(text)};
+                                   "--title=" + zenity_text(caption),
+                                   "--text=" + zenity_text(text)};
   const pid_t child = start(zenity, args);
   if (child < 0) return false;
   const int status = wait_for(child);

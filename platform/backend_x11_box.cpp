@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "box_text.h"
+
 namespace plat {
 namespace backend {
 
@@ -128,20 +130,6 @@ void draw(const Box& b) {
   XDrawString(d, b.window, b.gc, b.button.x + (kButtonWidth - text_width(b, ok)) / 2,
               b.button.y + (kButtonHeight + b.font->ascent - b.font->descent) / 2, ok.data(),
               static_cast<int>(ok.size()));
-}
-
-std::string utf8_from_latin1(const char* s) {
-  std::string out;
-  for (; *s; ++s) {
-    const unsigned char c = static_cast<unsigned char>(*s);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      out += static_cast<char>(0xC0 | c >> 6);
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 // What a window manager reads: the title, a fixed size, a dialog, the
