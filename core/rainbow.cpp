@@ -30,6 +30,15 @@ const double kSkyDegrees = 60.0;
 // Per thread, like the C runtime's: a new thread starts its own sequence at 1.
 thread_local uint32_t t_rand_state = 1;
 
+// The C runtime's generator: the state steps s -> a * s + c (mod 2^32), and
+// a draw is bits 16-30 of the new state.
+const uint32_t kRandMultiplier = 214013u, kRandIncrement = 2531011u;
+
+inline int next_rand(uint32_t* state) {
+  *state = *state * kRandMultiplier + kRandIncrement;
+  return static_cast<int>((*state >> 16) & 0x7FFF);
+}
+
 // X * X + Y * Y of the current sample in units of 2^-28; with X, Y and B.
 int q28;
 
@@ -51,10 +60,7 @@ struct thread_generator {
 };
 struct own_generator {
   uint32_t state;
-  int operator()() {
-    state = state * 214013u + 2531011u;
-    return static_cast<int>((state >> 16) & 0x7FFF);
-  }
+  int operator()() { return next_rand(&state); }
 };
 
 // Truncates toward zero; false where the value has no int (NaN, huge), which
@@ -75,8 +81,7 @@ inline double layout_value(const layout_int& v) {
 }  // namespace
 
 int rainbow_rand(void) {
-  t_rand_state = t_rand_state * 214013u + 2531011u;
-  return static_cast<int>((t_rand_state >> 16) & 0x7FFF);
+  return next_rand(&t_rand_state);
 }
 
 void rainbow_srand(unsigned seed) {
@@ -87,10 +92,10 @@ unsigned rainbow_rand_state(void) {
   return t_rand_state;
 }
 
-// The step is the affine map s -> a * s + c (mod 2^32); n steps compose by
-// squaring: (a, c) twice over is (a * a, a * c + c).
+// n steps of the affine map compose by squaring: (a, c) twice over is
+// (a * a, a * c + c).
 unsigned rainbow_rand_skip(unsigned state, unsigned long long draws) {
-  uint32_t a = 214013u, c = 2531011u, s = state;
+  uint32_t a = kRandMultiplier, c = kRandIncrement, s = state;
   for (; draws != 0; draws >>= 1) {
     if (draws & 1) s = a * s + c;
     c = a * c + c;
