@@ -81,11 +81,7 @@ bool Surface::grow(size_t pixels, int old_w, int new_w, int rows) {
   if (!px) return false;
   uint32_t* old = px_.load(std::memory_order_relaxed);
   if (old) {
-    const int keep = std::min(old_w, new_w);
-    for (int y = 0; y < rows; ++y)
-      for (int x = 0; x < keep; ++x)
-        px[static_cast<size_t>(y) * static_cast<size_t>(std::max(new_w, 1)) + x] = __atomic_load_n(
-            old + static_cast<size_t>(y) * std::max(old_w, 1) + x, __ATOMIC_RELAXED);
+    move_rows(old, px, old_w, new_w, rows);
     retired_[retired_count_++] = {old, had};
   }
   px_.store(px, std::memory_order_release);
@@ -109,7 +105,7 @@ bool Surface::resize(int width, int height) {
     }
   } else {
     uint32_t* px = px_.load(std::memory_order_relaxed);
-    if (width != old_w) move_rows(px, old_w, width, rows);
+    if (width != old_w) move_rows(px, px, old_w, width, rows);
     // Past the kept rows, what the client gave up and what the rows left
     // behind when they moved read black, now and when it grows again.
     give_back(px, pixels_of(width, rows),
@@ -122,18 +118,21 @@ bool Surface::resize(int width, int height) {
   return true;
 }
 
-// Re-packs the kept rows from old_w to new_w pixels apart, keeping what fits
-// (as a window's bits survive a resize until repainted) and clearing the
-// columns a wider row gains.  Wider rows move last row first, narrower ones
-// first row first, so no row is overwritten before it has moved.
-void Surface::move_rows(uint32_t* px, int old_w, int new_w, int rows) {
+// Re-packs the kept rows from old_w to new_w pixels apart, from block `src`
+// into block `dst` (the same block, or a fresh one that reads zero), keeping
+// what fits (as a window's bits survive a resize until repainted).  In place
+// the columns a wider row gains are cleared, and wider rows move last row
+// first, narrower ones first row first, so no row is overwritten before it
+// has moved.
+void Surface::move_rows(const uint32_t* src, uint32_t* dst, int old_w, int new_w, int rows) {
   const int keep = std::min(old_w, new_w);
+  const int clear_to = src == dst ? new_w : keep;
   auto move = [&](int y) {
-    uint32_t* from = px + static_cast<size_t>(y) * static_cast<size_t>(std::max(old_w, 1));
-    uint32_t* to = px + static_cast<size_t>(y) * static_cast<size_t>(std::max(new_w, 1));
+    const uint32_t* from = src + static_cast<size_t>(y) * static_cast<size_t>(std::max(old_w, 1));
+    uint32_t* to = dst + static_cast<size_t>(y) * static_cast<size_t>(std::max(new_w, 1));
     for (int x = 0; x < keep; ++x)
       __atomic_store_n(to + x, __atomic_load_n(from + x, __ATOMIC_RELAXED), __ATOMIC_RELAXED);
-    for (int x = keep; x < new_w; ++x) __atomic_store_n(to + x, 0u, __ATOMIC_RELAXED);
+    for (int x = keep; x < clear_to; ++x) __atomic_store_n(to + x, 0u, __ATOMIC_RELAXED);
   };
   if (new_w > old_w)
     for (int y = rows - 1; y >= 0; --y) move(y);

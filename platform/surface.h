@@ -92,7 +92,7 @@ class Surface {
            static_cast<size_t>(x);
   }
   bool grow(size_t pixels, int old_w, int new_w, int rows);
-  void move_rows(uint32_t* px, int old_w, int new_w, int rows);
+  void move_rows(const uint32_t* src, uint32_t* dst, int old_w, int new_w, int rows);
   std::atomic<uint8_t>& tile(int x, int y) {
     // (x, y) is never negative: unsigned division is a shift.
     return tiles_[static_cast<unsigned>(y) / kTile * kTiles + static_cast<unsigned>(x) / kTile];
