@@ -20,7 +20,7 @@ enum Format { kUnknown, kBmp, kJpeg };
 const char* not_a_file(mode_t mode) {
   if (S_ISREG(mode)) return nullptr;
   if (S_ISDIR(mode)) return strerror(EISDIR);
-  if (S_ISFIFO(mode)) return "a named pipe, not a picture file";
+  if (S_ISFIFO(mode)) return "a pipe, not a picture file";
   if (S_ISSOCK(mode)) return "a socket, not a picture file";
   return "a device, not a picture file";
 }

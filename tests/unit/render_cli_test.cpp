@@ -515,7 +515,7 @@ TEST_F(RenderCli, UnusableBackdropIsAnError) {
   const std::string bmp = slurp(bt::data("bmp/pal256.bmp"));
   std::vector<Case> cases = {
       {"a missing file", kNone, "", "No such file or directory"},
-      {"a named pipe with no writer", kPipe, "", "a named pipe, not a picture file"},
+      {"a named pipe with no writer", kPipe, "", "a pipe, not a picture file"},
       {"a socket", kSocket, "", "a socket, not a picture file"},
       {"a folder", kFolder, "", "Is a directory"},
       {"a text file", kBytes, "not a picture\n", "neither a BMP nor a JPEG picture"},
