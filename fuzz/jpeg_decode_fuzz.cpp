@@ -38,14 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   plat::Dib dib;
   std::string reason;
   dirty(&dib, &reason);
-  if (!plat::jpeg_decode(data, size, &dib, &reason, kMaxPixels)) {
+  DWORD error = 0xDEADBEEF;
+  if (!plat::jpeg_decode(data, size, &dib, &reason, kMaxPixels, &error)) {
     check(!reason.empty() && reason != "stale", "failure without its reason");
+    check(error == ERROR_INVALID_DATA || error == ERROR_FILE_TOO_LARGE ||
+              error == ERROR_NOT_ENOUGH_MEMORY,
+          "failure without its error");
     check(dib.width == 0 && dib.height == 0 && dib.bpp == 0, "failure left a size");
     check(dib.masks[0] == 0 && dib.masks[1] == 0 && dib.masks[2] == 0, "failure left masks");
     check(dib.bits.empty() && dib.palette.empty(), "failure left pixels");
     return 0;
   }
-  check(reason.empty(), "success with a reason");
+  check(reason.empty() && error == ERROR_SUCCESS, "success with a reason");
   check(size >= 4 && data[0] == 0xFF && data[1] == 0xD8, "success without a start of image");
   check(dib.width > 0 && dib.height > 0, "empty picture");
   check(uint64_t(dib.width) * uint64_t(dib.height) <= kMaxPixels, "picture too large");

@@ -6,6 +6,9 @@
 // IPicture whose bitmap is a 32 bpp device bitmap in the GDI table
 // (get_Handle, get_Type, get_Width, get_Height in HIMETRIC, the IUnknown
 // methods).  Other methods answer E_NOTIMPL; other picture formats E_FAIL.
+// A picture refused leaves the reason as the last error (ERROR_INVALID_DATA,
+// ERROR_FILE_TOO_LARGE or ERROR_NOT_ENOUGH_MEMORY), where Win32 leaves it
+// as it was.
 #include <olectl.h>
 
 #include <algorithm>
@@ -198,7 +201,7 @@ class Picture : public ComObject<IPicture> {
 
 // Any BMP as the 32 bpp device bitmap a picture object holds: B, G, R, 255,
 // straight from the file's pixels.
-bool widen_to_32bpp(const DibView& from, Dib* to) {
+void widen_to_32bpp(const DibView& from, Dib* to) {
   const size_t n = static_cast<size_t>(from.width) * static_cast<size_t>(from.height);
   fresh_bytes(&to->bits, n * 4);
   to->bits.resize(n * 4);
@@ -212,24 +215,30 @@ bool widen_to_32bpp(const DibView& from, Dib* to) {
   for (int row = 0; row < from.height; ++row)  // bottom-up
     for (int x = 0; x < from.width; ++x)
       *px++ = 0xFF000000u | dib_pixel(from, x, from.height - 1 - row);
-  return true;
 }
 
-// Decodes the bytes; false when they are no picture we read.
-bool decode(const uint8_t* bytes, size_t size, Dib* dib) {
+// Decodes the bytes: NO_ERROR, or the Win32 error that says why they make
+// no picture (see jpeg_decode and bmp_read).
+DWORD decode(const uint8_t* bytes, size_t size, Dib* dib) {
+  DWORD error = ERROR_INVALID_DATA;  // no picture we read
   if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
     std::string reason;
-    return jpeg_decode(bytes, size, dib, &reason);
+    return jpeg_decode(bytes, size, dib, &reason, kJpegMaxPixels, &error) ? NO_ERROR : error;
   }
   if (size >= 2 && bytes[0] == 'B' && bytes[1] == 'M') {
     DibView view;
-    DWORD error = 0;
-    return bmp_view(bytes, size, &view, &error) && widen_to_32bpp(view, dib);
+    if (!bmp_view(bytes, size, &view, &error))
+      // A bad width or bit count is bad data here: the caller's parameters
+      // were only the stream and its length.
+      return error == ERROR_INVALID_PARAMETER ? ERROR_INVALID_DATA : error;
+    widen_to_32bpp(view, dib);
+    return NO_ERROR;
   }
-  return false;
+  return error;
 }
 
-// Reads up to `size` bytes from the stream, no more than it holds.
+// Reads up to `size` bytes from the stream, no more than it holds; false
+// when the stream cannot say how much it holds or cannot be read.
 bool read_stream(IStream* stream, LONG size, std::vector<uint8_t>* bytes) {
   STATSTG stat;
   ULARGE_INTEGER here;
@@ -251,12 +260,13 @@ bool read_stream(IStream* stream, LONG size, std::vector<uint8_t>* bytes) {
 }
 
 // Decodes the stream's next `size` bytes: in place from a stream over global
-// memory, from a copy for any other stream.
-bool decode_stream(IStream* stream, LONG size, Dib* dib) {
+// memory, from a copy for any other stream.  NO_ERROR or why not, as decode.
+DWORD decode_stream(IStream* stream, LONG size, Dib* dib) {
   if (GlobalStream* global = dynamic_cast<GlobalStream*>(stream)) {
     size_t n = 0;
     const uint8_t* bytes = global->lock_rest(size, &n);
-    if (!bytes) return false;
+    // An empty (discarded) block cannot be locked: it holds no picture.
+    if (!bytes) return ERROR_INVALID_DATA;
     struct Unlock {
       HGLOBAL block;
       ~Unlock() { GlobalUnlock(block); }
@@ -264,7 +274,8 @@ bool decode_stream(IStream* stream, LONG size, Dib* dib) {
     return decode(bytes, n, dib);
   }
   std::vector<uint8_t> bytes;
-  return read_stream(stream, size, &bytes) && decode(bytes.data(), bytes.size(), dib);
+  if (!read_stream(stream, size, &bytes)) return ERROR_READ_FAULT;
+  return decode(bytes.data(), bytes.size(), dib);
 }
 
 }  // namespace
@@ -294,18 +305,31 @@ STDAPI OleLoadPicture(LPSTREAM stream, LONG size, BOOL runmode, REFIID riid, LPV
   *object = nullptr;
   if (!stream) return E_POINTER;
   if (!IsEqualIID(riid, IID_IPicture) && !IsEqualIID(riid, IID_IUnknown)) return E_NOINTERFACE;
-  auto dib = std::make_shared<Dib>();
+  // Every refusal leaves its reason as the last error (see windows.h), set
+  // after the stream's block is unlocked, which clears it.
+  DWORD error = NO_ERROR;
+  std::shared_ptr<Dib> dib;
   try {
-    if (!decode_stream(stream, size, dib.get())) return E_FAIL;
+    dib = std::make_shared<Dib>();
+    error = decode_stream(stream, size, dib.get());
   } catch (const std::bad_alloc&) {
+    fail(ERROR_NOT_ENOUGH_MEMORY);
     return E_OUTOFMEMORY;
+  }
+  if (error != NO_ERROR) {
+    fail(error);
+    return E_FAIL;
   }
   const int width = dib->width, height = dib->height;
   HBITMAP bitmap = bitmap_add(std::move(dib));
-  if (!bitmap) return E_OUTOFMEMORY;
+  if (!bitmap) {
+    fail(ERROR_NOT_ENOUGH_MEMORY);
+    return E_OUTOFMEMORY;
+  }
   Picture* p = new (std::nothrow) Picture(bitmap, width, height);
   if (!p) {
     DeleteObject(bitmap);
+    fail(ERROR_NOT_ENOUGH_MEMORY);
     return E_OUTOFMEMORY;
   }
   *object = static_cast<IPicture*>(p);

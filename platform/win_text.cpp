@@ -51,6 +51,7 @@ const SystemText kTexts[] = {
     {ERROR_DISCARDED, "The segment is already discarded and cannot be locked.\r\n"},
     {ERROR_NOT_LOCKED, "The segment is already unlocked.\r\n"},
     {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long.\r\n"},
+    {ERROR_FILE_TOO_LARGE, "The file size exceeds the limit allowed and cannot be saved.\r\n"},
     {ERROR_MR_MID_NOT_FOUND,
      "The system cannot find message text for message number 0x%1 in the message file for "
      "%2.\r\n"},

@@ -12,6 +12,7 @@
 // beyond the window.
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -240,6 +241,9 @@ int render(const Options& o) {
 
 int main(int argc, char** argv) {
   hold_standard_descriptors();
+  // A reader that goes away is a failed write like any other (EPIPE): one
+  // line and exit 1, not a silent death by SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
   Options o;
   std::string problem;
   if (!parse_options(argc, argv, &o, &problem)) {

@@ -1,8 +1,10 @@
 #include "render_backdrop.h"
 
 #include <errno.h>
-#include <stdio.h>
+#include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "diagnostics.h"
 #include "picture_loader.h"
@@ -12,16 +14,44 @@ namespace {
 
 enum Format { kUnknown, kBmp, kJpeg };
 
+// What a file that is not a regular one is, for the refusal; null for a
+// regular file.  The picture loaders read regular files only, and reading a
+// pipe or a socket could wait for ever.
+const char* not_a_file(mode_t mode) {
+  if (S_ISREG(mode)) return nullptr;
+  if (S_ISDIR(mode)) return strerror(EISDIR);
+  if (S_ISFIFO(mode)) return "a pipe, not a picture file";
+  if (S_ISSOCK(mode)) return "a socket, not a picture file";
+  return "a device, not a picture file";
+}
+
 // The format from the file's first bytes; false with the reason when the
-// file cannot be read.
+// file cannot be read.  Opened without waiting (a pipe with no writer would
+// hold the open) and refused unread unless it is a regular file.
 bool sniff(const std::string& path, Format* format, std::string* reason) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return *reason = strerror(errno), false;
+  struct stat st;
+  // Told before opening, which a socket refuses with a less helpful reason.
+  if (stat(path.c_str(), &st) == 0 && not_a_file(st.st_mode))
+    return *reason = not_a_file(st.st_mode), false;
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return *reason = strerror(errno), false;
+  const char* refusal = fstat(fd, &st) != 0 ? strerror(errno) : not_a_file(st.st_mode);
   unsigned char head[3] = {};
-  errno = 0;
-  const size_t n = fread(head, 1, sizeof head, f);
-  const int e = ferror(f) ? (errno ? errno : EIO) : 0;
-  fclose(f);
+  size_t n = 0;
+  int e = 0;
+  while (!refusal && n < sizeof head) {
+    const ssize_t got = read(fd, head + n, sizeof head - n);
+    if (got > 0) {
+      n += static_cast<size_t>(got);
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      e = errno;
+      break;
+    }
+  }
+  close(fd);
+  if (refusal) return *reason = refusal, false;
   if (e) return *reason = strerror(e), false;
   *format = n >= 2 && head[0] == 'B' && head[1] == 'M'                        ? kBmp
             : n == 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF ? kJpeg

@@ -109,7 +109,7 @@ Status read_layout(const uint8_t* data, size_t size, Layout* l) {
   }
   // The same bound as for JPEG files, before anything is allocated.
   if (uint64_t(d.width) * uint64_t(d.height) > kMaxPicturePixels)
-    return Status{ERROR_NOT_ENOUGH_MEMORY, "more pixels than a picture may have"};
+    return Status{ERROR_FILE_TOO_LARGE, "more pixels than a picture may have"};
   return kOk;
 }
 

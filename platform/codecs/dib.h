@@ -94,9 +94,9 @@ DibFault dib_header_read(const uint8_t* h, size_t available, DibHeader* out, con
 // On failure returns false, leaves *out empty and sets *error to the Win32
 // error LoadImageA reports: ERROR_INVALID_PARAMETER (87) for a width or
 // height of 0, a negative width, or a bit count of 0 or another unsupported
-// value; ERROR_NOT_ENOUGH_MEMORY (8) for a picture of more than
-// kMaxPicturePixels (or when memory runs out); ERROR_INVALID_DATA (13) for
-// anything else malformed or truncated.
+// value; ERROR_FILE_TOO_LARGE (223) for a picture of more than
+// kMaxPicturePixels; ERROR_NOT_ENOUGH_MEMORY (8) when memory runs out;
+// ERROR_INVALID_DATA (13) for anything else malformed or truncated.
 // Never reads outside data[0..size) and never allocates more than the file
 // can describe (RLE pixels included: see the reader for the bound).
 bool bmp_read(const uint8_t* data, size_t size, Dib* out, DWORD* error);
@@ -113,9 +113,14 @@ bool bmp_adopt(std::vector<uint8_t>* file, Dib* out, DWORD* error);
 // RGB, CMYK and YCCK (Adobe's inverted CMYK in the right colours) all come
 // out as RGB.  Any libjpeg warning (a premature end of data, for example)
 // counts as failure, as does a frame of more than max_pixels.  On failure
-// returns false, leaves *out empty and puts the reason into *reason.
+// returns false, leaves *out empty, puts the reason into *reason and the
+// Win32 error OleLoadPicture reports into *error (when not null):
+// ERROR_FILE_TOO_LARGE (223) for a frame of more pixels than allowed,
+// ERROR_NOT_ENOUGH_MEMORY (8) when the decoding needs more working memory
+// than a picture's pixels (a large progressive file's coefficients) or
+// memory runs out, ERROR_INVALID_DATA (13) for anything else.
 bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason,
-                 uint64_t max_pixels = kJpegMaxPixels);
+                 uint64_t max_pixels = kJpegMaxPixels, DWORD* error = nullptr);
 
 // A program's pixels as GDI receives them: a BITMAPINFO whose colour table
 // starts biSize bytes into the record and whose three masks (BI_BITFIELDS)

@@ -15,6 +15,8 @@
 #include <new>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs: the codes of libjpeg's messages.
+#include <jerror.h>
 
 namespace plat {
 namespace {
@@ -41,16 +43,33 @@ struct Session {
   jpeg_progress_mgr progress;
   jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  DWORD error;  // the Win32 error for the refusal: ERROR_INVALID_DATA unless set
 };
 
 Session* session_of(j_common_ptr cinfo) {
   return static_cast<Session*>(cinfo->client_data);
 }
 
+// The Win32 error for one of libjpeg's messages: its refusals of memory and
+// of sizes it cannot hold are no fault of the data.
+DWORD error_of(int code) {
+  switch (code) {
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE:  // working memory beyond max_memory_to_use
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+      return ERROR_FILE_TOO_LARGE;
+    default:
+      return ERROR_INVALID_DATA;
+  }
+}
+
 // Every error, every warning and the scan limit end here.
 [[noreturn]] void fail(j_common_ptr cinfo) {
   Session* s = session_of(cinfo);
   (*cinfo->err->format_message)(cinfo, s->message);
+  s->error = error_of(cinfo->err->msg_code);
   longjmp(s->jump, 1);
 }
 
@@ -104,6 +123,7 @@ bool choose_output(Session* s, bool* cmyk) {
     snprintf(s->message, JMSG_LENGTH_MAX, "picture of %u x %u pixels is larger than %llu allowed",
              cinfo->image_width, cinfo->image_height,
              static_cast<unsigned long long>(std::min(s->max_pixels, kJpegMaxPixels)));
+    s->error = ERROR_FILE_TOO_LARGE;
     return false;
   }
   *cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
@@ -205,7 +225,8 @@ void set_reason(std::string* reason, const char* text) noexcept {
 }  // namespace
 
 bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason,
-                 uint64_t max_pixels) {
+                 uint64_t max_pixels, DWORD* error) {
+  if (error) *error = ERROR_INVALID_DATA;
   if (!out) {
     set_reason(reason, "no picture to decode into");
     return false;
@@ -227,6 +248,7 @@ bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason
   s.progress.progress_monitor = on_progress;
   s.cinfo.client_data = &s;  // kept by jpeg_create_decompress
   s.max_pixels = max_pixels;
+  s.error = ERROR_INVALID_DATA;
 
   std::vector<uint8_t> bits;
   int width = 0, height = 0;
@@ -235,10 +257,12 @@ bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason
     ok = decode(&s, data, size, &bits, &width, &height);
   } catch (const std::bad_alloc&) {
     own_message(&s, "out of memory");
+    s.error = ERROR_NOT_ENOUGH_MEMORY;
   }
   jpeg_destroy_decompress(&s.cinfo);
   if (!ok) {
     set_reason(reason, s.message);
+    if (error) *error = s.error;
     return false;
   }
 
@@ -250,6 +274,7 @@ bool jpeg_decode(const uint8_t* data, size_t size, Dib* out, std::string* reason
   out->masks[2] = 0x000000FF;
   out->bits.swap(bits);
   if (reason) reason->clear();
+  if (error) *error = ERROR_SUCCESS;
   return true;
 }
 

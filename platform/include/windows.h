@@ -86,7 +86,9 @@
 // 17. Without LR_CREATEDIBSECTION LoadImageA still keeps a bitmap in its
 //     file's format (Win32 converts it to the screen's), and GetDIBits
 //     describes and reads it so.  StretchDIBits draws in every stretch mode
-//     as in COLORONCOLOR: HALFTONE does not average.
+//     as in COLORONCOLOR: HALFTONE does not average.  A file LoadImageA
+//     refuses always leaves its reason as the last error (ERROR_INVALID_DATA
+//     for a damaged one), where Windows may leave the last error as it was.
 // platform/win_text.cpp
 // 18. FormatMessageA knows the system texts of the error codes the layer
 //     sets and a few more; for any other code it fails with
@@ -105,12 +107,19 @@
 //     get_Height and IUnknown's methods, and E_NOTIMPL to the rest; a stream
 //     from CreateStreamOnHGlobal answers Read, Seek, Stat and IUnknown's
 //     methods, and E_NOTIMPL to the rest (Write and Clone among them).
+//     OleLoadPicture sets the last error when it makes no picture, where
+//     Win32 leaves whatever an earlier call set: ERROR_INVALID_DATA for a
+//     stream that holds no picture it reads (another format, a damaged or
+//     truncated file, no bytes), ERROR_FILE_TOO_LARGE and
+//     ERROR_NOT_ENOUGH_MEMORY as in 23.
 // platform/codecs/, platform/win_file.cpp and platform/win_bitmap.cpp
-// 23. Pictures are at most 2^26 pixels (8192 x 8192): LoadImageA fails a
-//     larger BMP with ERROR_NOT_ENOUGH_MEMORY, OleLoadPicture a larger
-//     picture (or a JPEG whose decoding needs over 256 MiB) with E_FAIL.
-//     GlobalAlloc and LoadImageA refuse anything over 257 MiB, the largest
-//     file such a picture needs, with ERROR_NOT_ENOUGH_MEMORY before reading.
+// 23. Pictures are at most 2^26 pixels (8192 x 8192): LoadImageA and
+//     OleLoadPicture (E_FAIL) fail a larger one with ERROR_FILE_TOO_LARGE,
+//     and OleLoadPicture (E_FAIL) a JPEG whose decoding needs over 256 MiB
+//     of working memory (a large progressive one) with
+//     ERROR_NOT_ENOUGH_MEMORY.  GlobalAlloc and LoadImageA refuse anything
+//     over 257 MiB, the largest file such a picture needs, with
+//     ERROR_NOT_ENOUGH_MEMORY before reading.
 // platform/win_main.cpp and platform/backend_sdl.cpp
 // 24. With no display a program ends at start-up with one line and exit code
 //     1 (a GUI program could never be seen or closed); a window destroyed by
@@ -444,6 +453,7 @@ typedef struct tagBITMAPINFO {
 #define ERROR_DISCARDED 157L
 #define ERROR_NOT_LOCKED 158L
 #define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_FILE_TOO_LARGE 223L
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_NOACCESS 998L
 #define ERROR_FILE_INVALID 1006L

@@ -1,12 +1,14 @@
 // Shared by the backdrop tests: a reference decode (PPM beside each test
 // picture) stretched by COLORONCOLOR's rule as measured on Win32, compared
-// with a window's client area, and a catcher of debug lines.
+// with a window's client area, a catcher of debug lines, and JPEG files
+// every loader refuses, each with the system text of its reason.
 #ifndef RAINBOW_TESTS_BACKDROP_CHECK_H
 #define RAINBOW_TESTS_BACKDROP_CHECK_H
 
 #include <rainbow_platform.h>
 
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,42 @@ struct DebugLines {
   }
   ~DebugLines() { PlatformSetDebugSink(nullptr, nullptr); }
 };
+
+inline std::string bytes_of(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A JPEG file whose frame header (SOF0 or SOF2) claims w x h pixels.
+inline std::string with_frame(std::string b, char sof, int w, int h) {
+  const size_t at = b.find(std::string("\xFF") + sof);
+  const char size[] = {char(h >> 8), char(h), char(w >> 8), char(w)};
+  if (at != std::string::npos && at + 9 <= b.size()) b.replace(at + 5, 4, size, 4);
+  return b;
+}
+
+// Windows' texts, without their line end, for the reasons a picture is refused.
+const char kInvalidData[] = "The data is invalid.";
+const char kTooLarge[] = "The file size exceeds the limit allowed and cannot be saved.";
+const char kNoMemory[] = "Not enough memory resources are available to process this command.";
+
+struct RefusedJpeg {
+  const char* what;
+  std::string bytes;
+  const char* reason;
+};
+inline std::vector<RefusedJpeg> refused_jpegs() {
+  const std::string jpeg = bytes_of(data("jpeg_decode/baseline_420.jpg"));
+  const std::string progressive = bytes_of(data("jpeg_decode/progressive_444.jpg"));
+  return {
+      {"a frame of 65000 x 65000", with_frame(jpeg, '\xC0', 65000, 65000), kTooLarge},
+      {"a frame a row over 8192 x 8192", with_frame(jpeg, '\xC0', 8192, 8193), kTooLarge},
+      {"a JPEG cut to 30 %", jpeg.substr(0, jpeg.size() * 3 / 10), kInvalidData},
+      {"SOI and EOI alone", "\xFF\xD8\xFF\xD9", kInvalidData},
+      // 384 MB of coefficients: more working memory than a picture may take.
+      {"progressive 4:4:4 at 8000 x 8000", with_frame(progressive, '\xC2', 8000, 8000), kNoMemory},
+  };
+}
 
 }  // namespace bt
 

@@ -199,4 +199,29 @@ TEST_F(Loader, PhotoWindowComesAfterTheBox) {
   }
 }
 
+// The photo program's line for a picture its decoder refuses names the
+// reason, never the success an earlier call left behind.
+TEST_F(Loader, RefusedPictureLineNamesTheReason) {
+  fs::current_path(dir);
+  std::vector<bt::RefusedJpeg> cases = bt::refused_jpegs();
+  cases.push_back(
+      {"a PNG named .jpg", "\x89PNG\r\n\x1A\n" + std::string(100, '\0'), bt::kInvalidData});
+  cases.push_back({"an empty file", "", bt::kInvalidData});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(dir / "wfall.jpg", std::ios::binary) << c.bytes;
+    bt::DebugLines lines;
+    HWND hwnd = rainbow_create_main_window(GetModuleHandleA(nullptr));
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(lines.lines,
+              std::vector<std::string>{"LoadImage: " + std::string(c.reason) + "\r\n"});
+    EXPECT_EQ(pBits, nullptr);
+    DestroyWindow(hwnd);
+    rt::drain();
+    keep();
+    release_kept();
+  }
+  EXPECT_TRUE(events.empty()) << "a box for a file that opened";
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -269,6 +270,7 @@ TEST_F(Pictures, SystemTextsAndWsprintf) {
       {13, "The data is invalid.\r\n"},
       {87, "The parameter is incorrect.\r\n"},
       {157, "The segment is already discarded and cannot be locked.\r\n"},
+      {223, "The file size exceeds the limit allowed and cannot be saved.\r\n"},
       {1006,
        "The volume for a file has been externally altered so that the opened file is no "
        "longer valid.\r\n"},
@@ -392,20 +394,42 @@ HGLOBAL block_of(const Bytes& b) {
   return block;
 }
 
+// A JPEG file with its frame header (SOF0 or SOF2) claiming another size.
+Bytes with_frame(Bytes b, uint8_t sof, int w, int h) {
+  const uint8_t marker[] = {0xFF, sof};
+  const auto at = std::search(b.begin(), b.end(), marker, marker + 2);
+  const uint8_t size[] = {uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w)};
+  if (b.end() - at > 9) std::copy_n(size, 4, at + 5);
+  return b;
+}
+
 TEST_F(Pictures, OleLoadPicture) {
   const Bytes jpeg = load(data("jpeg_decode/baseline_420.jpg"));
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  png.resize(200, 0);
+  Bytes bmp_width0 = load(data("bmp/rgb24_info.bmp"));
+  bmp_width0[18] = 0;
   const struct {
     Bytes bytes;
     int width, height;  // 0: E_FAIL
+    DWORD error;        // the last error left by a refusal: it names the reason
   } cases[] = {
-      {jpeg, 37, 23},
-      {load(data("jpeg_decode/gray_progressive.jpg")), 9, 41},
-      {load(data("bmp/rgb24_info.bmp")), 13, 7},
-      {load(data("bmp/pal2.bmp")), 13, 7},
-      {Bytes(30, 't'), 0, 0},
-      {Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2), 0, 0},
-      {Bytes{0xFF, 0xD8, 0xFF, 0xD9}, 0, 0},
-      {Bytes(), 0, 0},
+      {jpeg, 37, 23, 0},
+      {load(data("jpeg_decode/gray_progressive.jpg")), 9, 41, 0},
+      {load(data("bmp/rgb24_info.bmp")), 13, 7, 0},
+      {load(data("bmp/pal2.bmp")), 13, 7, 0},
+      {Bytes(30, 't'), 0, 0, ERROR_INVALID_DATA},
+      {png, 0, 0, ERROR_INVALID_DATA},
+      {Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() / 2), 0, 0, ERROR_INVALID_DATA},
+      {Bytes(jpeg.begin(), jpeg.begin() + jpeg.size() * 3 / 10), 0, 0, ERROR_INVALID_DATA},
+      {Bytes{0xFF, 0xD8, 0xFF, 0xD9}, 0, 0, ERROR_INVALID_DATA},
+      {Bytes(), 0, 0, ERROR_INVALID_DATA},
+      {bmp_width0, 0, 0, ERROR_INVALID_DATA},
+      {with_frame(jpeg, 0xC0, 65000, 65000), 0, 0, ERROR_FILE_TOO_LARGE},
+      {with_frame(jpeg, 0xC0, 8192, 8193), 0, 0, ERROR_FILE_TOO_LARGE},
+      // Its coefficients alone would take 384 MB, over the working memory allowed.
+      {with_frame(load(data("jpeg_decode/progressive_444.jpg")), 0xC2, 8000, 8000), 0, 0,
+       ERROR_NOT_ENOUGH_MEMORY},
   };
   const int objects = PlatformCountGdiObjects();
   for (const auto& c : cases) {
@@ -413,9 +437,13 @@ TEST_F(Pictures, OleLoadPicture) {
     IStream* stream = nullptr;
     ASSERT_EQ(CreateStreamOnHGlobal(block_of(c.bytes), TRUE, &stream), S_OK);
     IPicture* picture = reinterpret_cast<IPicture*>(&stream);  // must be replaced
+    SetLastError(kUntouched);
     EXPECT_EQ(OleLoadPicture(stream, static_cast<LONG>(c.bytes.size()), FALSE, IID_IPicture,
                              reinterpret_cast<void**>(&picture)),
               c.width ? S_OK : E_FAIL);
+    if (!c.width) {
+      EXPECT_EQ(GetLastError(), c.error);
+    }
     EXPECT_EQ(stream->Release(), 0u);
     EXPECT_EQ(PlatformCountGdiObjects(), objects + (c.width ? 1 : 0));
     EXPECT_EQ(picture == nullptr, !c.width);

@@ -7,8 +7,11 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -34,6 +37,7 @@ struct Launch {
   std::string stdout_path;   // instead of the captured file ("-": closed)
   rlim_t address_space = 0;  // bytes; 0: no limit (ulimit -v)
   rlim_t file_size = 0;      // bytes; 0: no limit (ulimit -f)
+  int stdout_fd = -1;        // when not -1, standard output itself (a pipe)
 };
 
 // A sanitizer's shadow memory needs more address space than any limit allows.
@@ -72,7 +76,9 @@ class RenderCli : public testing::Test {
       if (chdir(dir.c_str()) != 0) _exit(126);
       const int e = err_fd >= 0 ? err_fd : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (e < 0 || dup2(e, 2) < 0) _exit(126);
-      if (out == "-") {
+      if (launch.stdout_fd >= 0) {
+        if (dup2(launch.stdout_fd, 1) < 0) _exit(126);
+      } else if (out == "-") {
         close(1);
       } else {
         const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -83,6 +89,7 @@ class RenderCli : public testing::Test {
       if (launch.address_space && setrlimit(RLIMIT_AS, &as) != 0) _exit(126);
       if (launch.file_size && setrlimit(RLIMIT_FSIZE, &fsize) != 0) _exit(126);
       signal(SIGXFSZ, SIG_IGN);  // an oversized write fails with EFBIG instead
+      signal(SIGPIPE, SIG_DFL);  // as a shell starts it: the tool itself must ignore it
       std::vector<char*> argv = {const_cast<char*>(RAINBOW_RENDER)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -249,6 +256,9 @@ TEST_F(RenderCli, HelpAndStandardOutput) {
 }
 
 TEST_F(RenderCli, FailedWritesAreErrorsAndLeaveNoPartialPicture) {
+  int no_reader[2];  // a pipe whose reader has gone
+  ASSERT_EQ(pipe(no_reader), 0);
+  close(no_reader[0]);
   struct Case {
     const char* what;
     std::vector<std::string> args;
@@ -277,6 +287,16 @@ TEST_F(RenderCli, FailedWritesAreErrorsAndLeaveNoPartialPicture) {
        {"-"},
        "cannot write to standard output",
        true},
+      {"the picture into a pipe with no reader",
+       {"--size", "64x64", "--out", "-"},
+       {"", 0, 0, no_reader[1]},
+       "cannot write -: Broken pipe\n",
+       false},
+      {"the report into a pipe with no reader",
+       {"--size", "8x8", "--out", "keep.png"},
+       {"", 0, 0, no_reader[1]},
+       "cannot write to standard output: Broken pipe\n",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -289,6 +309,7 @@ TEST_F(RenderCli, FailedWritesAreErrorsAndLeaveNoPartialPicture) {
     unlink((dir + "/keep.png").c_str());
     EXPECT_EQ(files(), 0) << "a temporary file left behind";
   }
+  close(no_reader[1]);
 }
 
 TEST_F(RenderCli, LargestPictureNeedsLittleBeyondTheWindow) {
@@ -480,30 +501,58 @@ TEST_F(RenderCli, BackdropIsTheProgramsFirstPaint) {
   }
 }
 
-// A backdrop that cannot be shown is an error, and nothing is written.
+// A backdrop that cannot be shown is an error, named in one line, and
+// nothing is written.  Nothing but a regular file is read: a pipe with no
+// writer is refused, not waited on.
 TEST_F(RenderCli, UnusableBackdropIsAnError) {
-  const std::string bmp = slurp(bt::data("bmp/pal256.bmp")),
-                    jpg = slurp(bt::data("jpeg_decode/baseline_420.jpg"));
-  const struct {
-    const char* what;
-    std::string bytes;  // empty: no file at all
-    const char* reason;
-  } cases[] = {
-      {"a missing file", "", "No such file or directory"},
-      {"a text file", "not a picture\n", "neither a BMP nor a JPEG picture"},
-      {"an empty file", std::string("\0", 0), "neither a BMP nor a JPEG picture"},
-      {"a truncated BMP", bmp.substr(0, 60), "LoadImageA: "},
-      {"a truncated JPEG", jpg.substr(0, 300), "OleLoadPicture: "},
+  enum Kind { kBytes, kNone, kPipe, kSocket, kFolder };
+  struct Case {
+    std::string what;
+    Kind kind;
+    std::string bytes;
+    std::string reason;
   };
-  for (const auto& c : cases) {
+  const std::string bmp = slurp(bt::data("bmp/pal256.bmp"));
+  std::vector<Case> cases = {
+      {"a missing file", kNone, "", "No such file or directory"},
+      {"a named pipe with no writer", kPipe, "", "a pipe, not a picture file"},
+      {"a socket", kSocket, "", "a socket, not a picture file"},
+      {"a folder", kFolder, "", "Is a directory"},
+      {"a text file", kBytes, "not a picture\n", "neither a BMP nor a JPEG picture"},
+      {"a PNG", kBytes, "\x89PNG\r\n\x1A\n", "neither a BMP nor a JPEG picture"},
+      {"an empty file", kBytes, "", "neither a BMP nor a JPEG picture"},
+      {"a truncated BMP", kBytes, bmp.substr(0, 60),
+       std::string("LoadImageA: ") + bt::kInvalidData},
+  };
+  for (const bt::RefusedJpeg& j : bt::refused_jpegs())
+    cases.push_back({j.what, kBytes, j.bytes, std::string("OleLoadPicture: ") + j.reason});
+  const std::string path = dir + "/b.dat";
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    if (std::string(c.what) != "a missing file")
-      std::ofstream(dir + "/b.dat", std::ios::binary) << c.bytes;
+    if (c.kind == kBytes) std::ofstream(path, std::ios::binary) << c.bytes;
+    if (c.kind == kPipe) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    }
+    if (c.kind == kFolder) {
+      ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    }
+    const int listener = c.kind == kSocket ? socket(AF_UNIX, SOCK_STREAM, 0) : -1;
+    if (c.kind == kSocket) {
+      sockaddr_un address = {};
+      address.sun_family = AF_UNIX;
+      ASSERT_LT(path.size(), sizeof address.sun_path);
+      memcpy(address.sun_path, path.c_str(), path.size() + 1);
+      ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+      ASSERT_EQ(listen(listener, 1), 0);
+    }
     const Outcome r = run({"--size", "32x32", "--backdrop", "b.dat", "--out", "out.png"});
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.err.rfind("rainbow_render: cannot show b.dat: " + std::string(c.reason), 0), 0u)
-        << r.err;
-    unlink((dir + "/b.dat").c_str());
+    EXPECT_EQ(r.err, "rainbow_render: cannot show b.dat: " + c.reason + "\n");
+    if (listener >= 0) close(listener);
+    if (c.kind == kFolder)
+      rmdir(path.c_str());
+    else
+      unlink(path.c_str());
     EXPECT_EQ(files(), 0) << "an output written";
   }
 }
