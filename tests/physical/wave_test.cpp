@@ -3,16 +3,20 @@
 // for Airy theory, Mie itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "airy.h"
 #include "mie.h"
+#include "phase_table.h"
 
 namespace {
 
@@ -128,6 +132,182 @@ TEST(Mie, RefusesBadArguments) {
   }
   EXPECT_STREQ(physical::mie_problem(10, {1.33, -1}, 1),
                "imaginary part of the refractive index negative");
+}
+
+// Ai(x) from mpmath.airyai at 30 digits.
+TEST(Airy, FunctionMatchesArbitraryPrecision) {
+  const struct {
+    double x, ai;
+  } kAi[] = {
+      {-2000.5, -0.067848121152493682}, {-250.3, 0.1373292552969356}, {-30.2, -0.2394680090831065},
+      {-7.5, 0.32177571638064789},      {-6.2, -0.35642107366896142}, {-5.9, -0.28512277955518012},
+      {-1.0188, 0.53565665600222112},   {0, 0.35502805388781722},     {0.5, 0.23169360648083348},
+      {4.9, 0.00013599211701506743},    {5.2, 6.832855592524807e-5},  {10, 1.1047532552898686e-10},
+      {30, 3.2082175915504954e-49}};
+  // The dark side's asymptotic series (x > 5) stops near 1e-8.
+  for (const auto& c : kAi)
+    EXPECT_NEAR(physical::airy_ai(c.x), c.ai, (c.x > 5 ? 2e-8 : 1e-9) * std::fabs(c.ai)) << c.x;
+  EXPECT_NEAR(physical::airy_ai(-2.338107), 2.8781883098410335e-7, 1e-15);  // near the first zero
+}
+
+// The primary bow and the supernumeraries after it: the largest maximum of a
+// tabulated profile in [lo, hi] degrees and the maxima beyond, each refined by
+// a parabola through three nodes.
+std::vector<double> bows_deg(const physical::PhaseTable& t, int pol, double lo, double hi) {
+  auto f = [&](double a) {
+    return pol < 2 ? t.intensity(pol, a) : t.intensity(0, a) + t.intensity(1, a);
+  };
+  std::vector<double> angle, value;
+  const double h = t.step();
+  for (double a = rad(lo) + h; a < rad(hi) - h; a += h) {
+    const double f0 = f(a - h), f1 = f(a), f2 = f(a + h);
+    if (f1 > f0 && f1 >= f2) {
+      angle.push_back((a + 0.5 * h * (f0 - f2) / (f0 - 2 * f1 + f2)) / rad(1));
+      value.push_back(f1);
+    }
+  }
+  const auto primary = std::max_element(value.begin(), value.end()) - value.begin();
+  return std::vector<double>(angle.begin() + primary, angle.end());
+}
+
+// Airy theory's primary bow and first two supernumeraries against Mie's,
+// averaged over a narrow spread of radii (nodes at most one unit of size
+// parameter apart, which washes out Mie's fine ripple).  Perpendicular and
+// unpolarised; the parallel bow is where Airy theory is known to be poor
+// (its Fresnel factor changes fast across the wavefront near Brewster's angle).
+TEST(Airy, BowsMatchAveragedMie) {
+  const struct {
+    double radius_um, spread;
+    int nodes;
+  } kDrops[] = {{250, 0.004, 61}, {500, 0.002, 61}, {1000, 0.001, 61}};
+  const double lo = 137, hi = 142, wavelength = 650, n = 1.3314;
+  for (const auto& d : kDrops) {
+    physical::PhaseTable airy, mie;
+    std::string problem;
+    ASSERT_TRUE(airy.build(
+        {physical::Optics::Airy, d.radius_um, 0, rad(lo), rad(hi), wavelength, n}, &problem));
+    ASSERT_TRUE(mie.build(
+        {physical::Optics::Mie, d.radius_um, d.spread, rad(lo), rad(hi), wavelength, n, d.nodes},
+        &problem))
+        << problem;
+    for (int pol : {0, 2}) {
+      const std::vector<double> a = bows_deg(airy, pol, lo, hi), m = bows_deg(mie, pol, lo, hi);
+      ASSERT_GE(a.size(), 3u);
+      ASSERT_GE(m.size(), 3u);
+      const double tolerance[] = {0.05, 0.05, 0.15};
+      for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(a[k], m[k], tolerance[k])
+            << d.radius_um << " um, polarisation " << pol << ", maximum " << k;
+    }
+  }
+}
+
+// The table's weight is the scattering cross-section over its angles:
+// over all of them, Qsca pi a^2 for unpolarised light.
+TEST(PhaseTable, WeightsAreCrossSections) {
+  for (double radius : {2.0, 8.0}) {
+    physical::PhaseTable t;
+    std::string problem;
+    ASSERT_TRUE(t.build({physical::Optics::Mie, radius, 0, 0, kPi, 550, 1.333}, &problem));
+    const double theta = 0;
+    double perp, par;
+    const double x = 2 * kPi * radius / 0.55;
+    const double qsca = physical::mie_intensities(x, 1.333, &theta, 1, &perp, &par).qsca;
+    EXPECT_NEAR(0.5 * (t.weight(0) + t.weight(1)), qsca * kPi * radius * radius,
+                1e-4 * qsca * kPi * radius * radius)
+        << radius;
+  }
+}
+
+// Drawn angles follow intensity times solid angle: the share of evenly
+// spaced u below each angle against the test's own Simpson integral.
+TEST(PhaseTable, DrawsFollowThePhaseFunction) {
+  const struct {
+    physical::Optics optics;
+    double radius_um, spread;
+  } kCases[] = {{physical::Optics::Mie, 5, 0.1},
+                {physical::Optics::Mie, 200, 0},
+                {physical::Optics::Airy, 300, 0.05}};
+  for (const auto& c : kCases) {
+    physical::PhaseTable t;
+    std::string problem;
+    ASSERT_TRUE(
+        t.build({c.optics, c.radius_um, c.spread, rad(120), rad(180), 600, 1.332}, &problem))
+        << problem;
+    const int draws = 20000;
+    std::vector<double> angle(draws);
+    for (int i = 0; i < draws; ++i) angle[static_cast<size_t>(i)] = t.draw(0, (i + 0.5) / draws);
+    EXPECT_TRUE(std::is_sorted(angle.begin(), angle.end()));
+    // Simpson on a fine grid of the interpolated table.
+    const int steps = 60000;
+    const double h = rad(60) / steps;
+    std::vector<double> cumulative(steps + 1, 0.0);
+    for (int i = 0; i < steps; ++i) {
+      const double a = rad(120) + i * h;
+      auto f = [&](double b) { return t.intensity(0, b) * std::sin(b); };
+      cumulative[static_cast<size_t>(i) + 1] =
+          cumulative[static_cast<size_t>(i)] + h / 6 * (f(a) + 4 * f(a + h / 2) + f(a + h));
+    }
+    EXPECT_NEAR(2 * kPi * cumulative.back(), t.weight(0), 1e-4 * t.weight(0));
+    for (double deg : {125.0, 130.0, 137.0, 138.5, 142.0, 160.0, 175.0}) {
+      const double share =
+          cumulative[static_cast<size_t>((rad(deg) - rad(120)) / h)] / cumulative.back();
+      const double drawn =
+          static_cast<double>(std::lower_bound(angle.begin(), angle.end(), rad(deg)) -
+                              angle.begin()) /
+          draws;
+      EXPECT_NEAR(drawn, share, 2e-4) << c.radius_um << " um at " << deg;
+    }
+  }
+}
+
+// Tables built on several threads at once equal the one built alone.
+TEST(PhaseTable, SameOnAnyThread) {
+  const physical::PhaseTableSpec spec = {
+      physical::Optics::Mie, 40, 0.05, rad(125), rad(180), 450, 1.34};
+  physical::PhaseTable alone;
+  std::string problem;
+  ASSERT_TRUE(alone.build(spec, &problem));
+  physical::PhaseTable tables[3];
+  std::vector<std::thread> threads;
+  for (auto& t : tables) threads.emplace_back([&t, &spec] { t.build(spec, nullptr); });
+  for (auto& th : threads) th.join();
+  for (const auto& t : tables) {
+    ASSERT_EQ(t.size(), alone.size());
+    for (int pol = 0; pol < 2; ++pol) {
+      EXPECT_EQ(t.weight(pol), alone.weight(pol));
+      for (double u : {0.001, 0.3, 0.77, 0.999}) EXPECT_EQ(t.draw(pol, u), alone.draw(pol, u));
+    }
+  }
+}
+
+TEST(PhaseTable, RefusesBadSpecs) {
+  using physical::Optics;
+  const struct {
+    physical::PhaseTableSpec spec;
+    const char* problem;
+  } kBad[] = {
+      {{Optics::Mie, 0, 0, 2, 3, 550, 1.33}, "drop radius not in (0, 10000] um"},
+      {{Optics::Mie, NAN, 0, 2, 3, 550, 1.33}, "drop radius not in (0, 10000] um"},
+      {{Optics::Mie, 10, -1, 2, 3, 550, 1.33}, "radius spread not in [0, 1]"},
+      {{Optics::Airy, 10, 0, 2, 3, 0, 1.33}, "wavelength not in [100, 10000] nm"},
+      {{Optics::Airy, 10, 0, 2, 3, 550, 2.5}, "refractive index not between 1 and 2"},
+      {{Optics::Mie, 10, 0, 3, 2, 550, 1.33}, "scattering angles not 0 <= lo < hi <= pi"},
+      {{Optics::Mie, 10, 0, 2, 4, 550, 1.33}, "scattering angles not 0 <= lo < hi <= pi"},
+      {{Optics::Mie, 10, 0.1, 2, 3, 550, 1.33, -3}, "number of radii not in [0, 1001]"},
+      {{Optics::Mie, 10, 0, 0, 3, 550, 1.33, 0, 1e-9},
+       "angular step too fine for the range (over 4 million angles)"},
+      {{Optics::Mie, 9000, 0, 2, 3, 200, 1.33},
+       "drops too large for Mie theory at this wavelength"},
+  };
+  for (const auto& c : kBad) {
+    physical::PhaseTable t;
+    std::string problem;
+    EXPECT_FALSE(t.build(c.spec, &problem));
+    EXPECT_EQ(problem, c.problem);
+    EXPECT_EQ(t.weight(0), 0.0);
+    EXPECT_EQ(t.draw(0, 0.5), 0.0);
+  }
 }
 
 }  // namespace
