@@ -5,9 +5,11 @@
 // tables and a spread of radii.  Prints wall time and the CPU time summed
 // over threads (the machine may be shared: CPU time is the steadier figure).
 //
-//   rainbow_bench_mie [threads]      (default: the machine's cores)
+//   rainbow_bench_mie [threads [case]]   (default: the machine's cores, every
+//                                         case; else those whose name holds `case`)
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <time.h>
 
 #include <algorithm>
@@ -80,7 +82,7 @@ int main(int argc, char** argv) {
   const int threads =
       argc > 1 ? atoi(argv[1]) : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   if (threads < 1 || threads > 64) {
-    fprintf(stderr, "usage: rainbow_bench_mie [threads 1-64]\n");
+    fprintf(stderr, "usage: rainbow_bench_mie [threads 1-64 [case]]\n");
     return 2;
   }
   printf("phase tables, scattering angles 120-180 deg, 380-780 nm, %d threads\n", threads);
@@ -99,6 +101,7 @@ int main(int argc, char** argv) {
       {"Airy 0.5 mm spread 0.1, every 5 nm", physical::Optics::Airy, 500, 0.1, 5},
   };
   for (const auto& c : kCases) {
+    if (argc > 2 && !strstr(c.name, argv[2])) continue;
     const Result r = build_all(c.optics, c.radius_um, c.spread, c.step_nm, threads);
     printf("%-34s %6d %8.2f %8.2f %10zu %8.1f\n", c.name, static_cast<int>(400 / c.step_nm) + 1,
            r.wall, r.cpu, r.angles, static_cast<double>(r.bytes) / 1e6);
