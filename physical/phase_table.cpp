@@ -25,13 +25,39 @@ constexpr double kMaxAngles = 4e6;
 constexpr int kMaxRadiusNodes = 1001;
 
 // Radii averaged over for a log-normal spread.  |S|^2 ripples with the size
-// parameter x with a period near 1 (interference of rays whose paths differ
-// by a few radii), so the nodes are spaced at most one unit of x apart to
-// average it out rather than alias it, up to 33 by default (larger spreads
-// of large drops then keep part of the ripple; ask for more nodes).
+// parameter x with a period near 1 to 3 (interference of rays whose paths
+// differ by a few radii), so one node per unit of x over the spread follows
+// it; up to 33 by default (large spreads of large drops then keep a trace of
+// the ripple, which the node placement in build keeps incoherent; ask for
+// more nodes).
 int default_radius_nodes(double x, double spread) {
   const double wanted = std::ceil(6 * spread * x) + 1;
   return static_cast<int>(std::clamp(wanted, 3.0, 33.0)) | 1;
+}
+
+// The standard normal quantile: P. J. Acklam's rational approximation
+// (2003, "An algorithm for computing the inverse normal cumulative
+// distribution function"), relative error below 1.2e-9 - ample for placing
+// nodes.
+double normal_quantile(double p) {
+  static const double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,  -2.759285104469687e+02,
+                             1.383577518672690e+02,  -3.066479806614716e+01, 2.506628277459239e+00};
+  static const double b[] = {-5.447609879822406e+01, 1.615858368580409e+02, -1.556989798598866e+02,
+                             6.680131188771972e+01, -1.328068155288572e+01};
+  static const double c[] = {-7.784894002430293e-03, -3.223964580411365e-01, -2.400758277161838e+00,
+                             -2.549732539343734e+00, 4.374664141464968e+00,  2.938163982698783e+00};
+  static const double d[] = {7.784695709041462e-03, 3.224671290700398e-01, 2.445134137142996e+00,
+                             3.754408661907416e+00};
+  const double low = 0.02425;
+  if (p < low || p > 1 - low) {
+    const double q = std::sqrt(-2 * std::log(p < low ? p : 1 - p));
+    const double v = (((((c[0] * q + c[1]) * q + c[2]) * q + c[3]) * q + c[4]) * q + c[5]) /
+                     ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1);
+    return p < low ? v : -v;
+  }
+  const double q = p - 0.5, r = q * q;
+  return (((((a[0] * r + a[1]) * r + a[2]) * r + a[3]) * r + a[4]) * r + a[5]) * q /
+         (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
 }
 
 const char* spec_problem(const PhaseTableSpec& s) {
@@ -60,18 +86,26 @@ bool PhaseTable::build(const PhaseTableSpec& spec, std::string* problem) {
   const double k = 2 * kPi / (spec.wavelength_nm / 1000);  // per micrometre
   const double x = k * spec.radius_um;
 
-  // Radii: nodes evenly spaced in ln r over +-3 sigma, weighted by the normal
-  // density (the trapezoid rule, which for a Gaussian weight converges as
-  // fast as Gauss-Hermite and does not bunch its nodes, so a ripple averages).
+  // Radii over the log-normal number distribution of ln r.  With nodes at
+  // most one unit of x apart over +-3 sigma, evenly spaced in ln r and weighted
+  // by the normal density: the trapezoid rule, which converges fastest and
+  // follows the ripple.  With fewer, evenly spaced nodes would beat against
+  // the ripple and keep it whole at some angles, so the nodes go to the
+  // midpoints of equal shares of the distribution instead,
+  // ln r = ln r_median + sigma Phi^-1((q + 1/2) / Q), equally weighted: spaced
+  // unevenly, they leave only an incoherent trace of it (measured, 0.4 mm
+  // drops, sigma 0.003, 550 nm, 137-142 degrees, 33 nodes: 1.3% rms from the
+  // converged mean, against 10% evenly spaced).
   std::vector<double> radii, weights;
   if (spec.spread > 0) {
     const int nodes =
         spec.radius_nodes > 0 ? spec.radius_nodes : default_radius_nodes(x, spec.spread);
+    const bool dense = nodes > 1 && 6 * spec.spread * x <= nodes - 1;
     double total = 0;
     for (int q = 0; q < nodes; ++q) {
-      const double t = nodes == 1 ? 0.0 : -3 + 6.0 * q / (nodes - 1);
+      const double t = dense ? -3 + 6.0 * q / (nodes - 1) : normal_quantile((q + 0.5) / nodes);
       radii.push_back(spec.radius_um * std::exp(spec.spread * t));
-      weights.push_back(std::exp(-0.5 * t * t));
+      weights.push_back(dense ? std::exp(-0.5 * t * t) : 1.0);
       total += weights.back();
     }
     for (double& w : weights) w /= total;
