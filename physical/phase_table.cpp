@@ -89,7 +89,7 @@ bool PhaseTable::build(const PhaseTableSpec& spec, std::string* problem) {
   // Radii over the log-normal number distribution of ln r.  With nodes at
   // most one unit of x apart over +-3 sigma, evenly spaced in ln r and weighted
   // by the normal density: the trapezoid rule, which converges fastest and
-  // follows the ripple.  With fewer, evenly spaced nodes would beat against
+  // follows the ripple.  With fewer nodes, even spacing would beat against
   // the ripple and keep it whole at some angles, so the nodes go to the
   // midpoints of equal shares of the distribution instead,
   // ln r = ln r_median + sigma Phi^-1((q + 1/2) / Q), equally weighted: spaced
