@@ -6,7 +6,8 @@
 # man-db and librsvg2-bin check the package's metainfo, manual pages and SVG
 # icon; nasm builds libjpeg-turbo's SIMD code for the instrumented fuzz
 # build; x11-apps' xwd dumps windows for the time-to-bows benchmark; weston and
-# zenity show the message box on Wayland, in its end-to-end test.)
+# zenity show the message box on Wayland, in its end-to-end test; python3-mpmath
+# recomputes the Lorenz-Mie reference values in arbitrary precision.)
 #
 #   scripts/setup.sh           what the desktop builds and their tests need
 #   scripts/setup.sh web       and Emscripten, for the browser build
@@ -20,7 +21,7 @@ packages=(
   xvfb xauth xfonts-base xdotool imagemagick x11-utils python3
   libjpeg-turbo-progs libimage-exiftool-perl
   dpkg-dev desktop-file-utils unzip wine wine64 appstream man-db librsvg2-bin libxml2-utils
-  nasm x11-apps weston zenity
+  nasm x11-apps weston zenity python3-mpmath
 )
 case "${1:-}" in
   web) packages+=(emscripten) ;;
