@@ -28,19 +28,20 @@ inline uint64_t fixed(double v) {
   return static_cast<uint64_t>(v * kScale + 0.5);
 }
 
-// D / sin D, the ratio of the solid angle the camera's pixels see at the
-// centre to the one at angle D: by its Taylor series (to D^6) near the
-// centre, where the sine would lose digits.
-inline double pixel_stretch(double d2) {
-  if (d2 < 1) return 1 + d2 * (1.0 / 6 + d2 * (7.0 / 360 + d2 * (31.0 / 15120)));
-  const double d = sqrt(d2);
-  return d / sin(d);
+// The angle from the antisolar point, e below the horizon, of the point of
+// the sky the camera sees hx radians right of and hy above its centre: on
+// the sphere, along the great circle at that angle from the centre.
+double angle_from_antisolar(double hx, double hy, double e) {
+  const double from_centre = sqrt(hx * hx + hy * hy);
+  if (e == 0) return from_centre;
+  const double up = from_centre > 0 ? hy / from_centre : 0;
+  return acos(std::clamp(cos(from_centre) * cos(e) - sin(from_centre) * up * sin(e), -1.0, 1.0));
 }
 
 }  // namespace
 
 void Tally::add(const Tally& other) {
-  for (size_t k = 0; k < xyz.size(); ++k) add_saturating(&xyz[k], other.xyz[k]);
+  for (size_t k = 0; k < rings.size(); ++k) add_saturating(&rings[k], other.rings[k]);
   for (size_t k = 0; k < profile.size(); ++k) add_saturating(&profile[k], other.profile[k]);
 }
 
@@ -59,10 +60,15 @@ bool Sky::setup(const Settings& s, int threads, std::string* problem) {
   to_x_ = xdiff / kSky;
   to_y_ = ydiff / kSky;
   disc_radius_ = 0.5 * s.sun_disc_deg * kRadian;
-  cos_e_ = cos(s.sun_elevation_deg * kRadian);
-  sin_e_ = sin(s.sun_elevation_deg * kRadian);
-  cos_a_ = cos(s.polarizer_deg * kRadian);
-  sin_a_ = sin(s.polarizer_deg * kRadian);
+  // Rings half a pixel wide (0.001 to 0.05 degrees), out to the farthest
+  // corner of the picture: few enough that the tally stays in the cache.
+  ring_ = std::clamp(kSky / std::max(xdiff, ydiff) / 2, 0.001 * kRadian, 0.05 * kRadian);
+  double farthest = 0;
+  for (double x : {0.0, static_cast<double>(s.width)})
+    for (double y : {0.0, static_cast<double>(s.height)})
+      farthest = std::max(farthest, angle_from_antisolar((x - xbase) / to_x_, (ybase - y) / to_y_,
+                                                         s.sun_elevation_deg * kRadian));
+  rings_ = static_cast<int>(ceil(std::min(kPi, farthest + disc_radius_) / ring_)) + 2;
   bin_ = s.profile_bin_deg;
   bins_ = static_cast<int>(ceil(60 / bin_ - 1e-9));
 
@@ -97,13 +103,12 @@ bool Sky::setup(const Settings& s, int threads, std::string* problem) {
 }
 
 size_t Sky::tally_bytes() const {
-  return (static_cast<size_t>(s_.width) * static_cast<size_t>(s_.height) * 3 +
-          (s_.profile ? static_cast<size_t>(bins_) * 2 : 0)) *
+  return (static_cast<size_t>(rings_) * 6 + (s_.profile ? static_cast<size_t>(bins_) * 2 : 0)) *
          sizeof(uint64_t);
 }
 
 void Sky::clear(Tally* t) const {
-  t->xyz.assign(static_cast<size_t>(s_.width) * static_cast<size_t>(s_.height) * 3, 0);
+  t->rings.assign(static_cast<size_t>(rings_) * 6, 0);
   t->profile.assign(s_.profile ? static_cast<size_t>(bins_) * 2 : 0, 0);
 }
 
@@ -118,93 +123,44 @@ Sky::Spectral Sky::spectral_at(double nm) const {
            a.cmf.z + (b.cmf.z - a.cmf.z) * t}};
 }
 
-// One outgoing ray: (px, py) is where it is seen, in radians on the plane
-// tangent to the sky at the antisolar point (x to the right, y up), and
-// (c, s) the direction of its plane of scattering there.
-inline void Sky::deposit(Tally* t, Stage* stage, double px, double py, double c, double s,
-                         double perpendicular, double parallel, const Tristimulus& cmf) const {
-  const double r2 = px * px + py * py;
+// One outgoing ray, d radians from the antisolar point, seen from a point
+// (ox, oy) of the sun's disc: its light to its ring and its profile bin.
+inline void Sky::deposit(Tally* t, double d, double ox, double oy, double perpendicular,
+                         double parallel, const Tristimulus& cmf) const {
+  // The whole scattering turns with the direction the ray comes from, which
+  // moves the ray by the same small angle on the sky (to first order in the
+  // disc's radius; the ring's distance changes by at most a millionth of a
+  // degree more).
+  const double da = d + ox;
+  const double angle = disc_radius_ > 0 ? sqrt(da * da + oy * oy) : fabs(d);
+  const double ring = angle / ring_;
+  if (ring < rings_) {  // else beyond what the camera sees
+    uint64_t* p = &t->rings[6 * static_cast<size_t>(ring)];
+    add_saturating(&p[0], fixed(perpendicular * cmf.x));
+    add_saturating(&p[1], fixed(perpendicular * cmf.y));
+    add_saturating(&p[2], fixed(perpendicular * cmf.z));
+    add_saturating(&p[3], fixed(parallel * cmf.x));
+    add_saturating(&p[4], fixed(parallel * cmf.y));
+    add_saturating(&p[5], fixed(parallel * cmf.z));
+  }
   // The profile: the scattering angle is 180 degrees less the angle from
   // the antisolar point.
-  const double from_edge = s_.profile ? 60 - sqrt(r2) * (1 / kRadian) : -1;
-  if (from_edge >= 0) {
-    const int bin = std::min(static_cast<int>(from_edge / bin_), bins_ - 1);
-    add_saturating(&t->profile[2 * bin], fixed(perpendicular));
-    add_saturating(&t->profile[2 * bin + 1], fixed(parallel));
-  }
-
-  // Through the filter: the perpendicular part's field lies across the
-  // plane of scattering, the parallel part's along it (Malus's law).
-  double power = perpendicular + parallel;
-  if (s_.polarizer) {
-    const double along = cos_a_ * c + sin_a_ * s;
-    const double along2 = along * along;
-    power = perpendicular * (1 - along2) + parallel * along2;
-  }
-
-  // To the camera, centred on the horizon above the antisolar point.
-  double hx = px, hy = py, d2 = r2;
-  if (sin_e_ == 0) {
-    // The sky is its own mirror image in the horizon: the light below it
-    // is folded up, as the classic model folds its rays, for twice the
-    // rays per pixel.  A mirrored ray's plane is mirrored with it, so the
-    // filter saw the ray's true twin.
-    hy = fabs(py);
-    if (py < 0 && s_.polarizer) {
-      const double along = cos_a_ * c - sin_a_ * s;
-      const double along2 = along * along;
-      power = perpendicular * (1 - along2) + parallel * along2;
-    }
-  } else {
-    // The antisolar point lies e below the horizon: rotate up to the
-    // camera's centre on the horizon, in three dimensions.
-    const double r = sqrt(r2);
-    const double sin_r = sin(r), cos_r = cos(r);
-    const double u = r > 0 ? px / r : 0, v = r > 0 ? py / r : 0;
-    const double dx = sin_r * u;
-    const double dy = cos_r * cos_e_ + sin_r * v * sin_e_;
-    const double dz = -cos_r * sin_e_ + sin_r * v * cos_e_;
-    if (dz <= 0) return;  // the ground
-    const double d = acos(std::min(1.0, dy)), h = sqrt(dx * dx + dz * dz);
-    hx = d * dx / h;
-    hy = d * dz / h;
-    d2 = d * d;
-  }
-  const double fx = xbase_ + to_x_ * hx, fy = ybase_ - to_y_ * hy;
-  if (!(fx >= 0 && fx < s_.width && fy >= 0 && fy < ybase_row_)) return;
-  const size_t pixel =
-      static_cast<size_t>(fy) * static_cast<size_t>(s_.width) + static_cast<size_t>(fx);
-  const double e = power * pixel_stretch(d2);
-  uint64_t* p = &t->xyz[3 * pixel];
-  // Staged, and its line fetched now: the tally of a large picture is far
-  // bigger than the caches, and many fetches in flight at once cost little
-  // more than one.
-  __builtin_prefetch(p, 1);
-  stage->hits[stage->count++] = {p, fixed(e * cmf.x), fixed(e * cmf.y), fixed(e * cmf.z)};
-}
-
-void Sky::Stage::flush() {
-  for (int k = 0; k < count; ++k) {
-    uint64_t* p = hits[k].sum;
-    add_saturating(&p[0], hits[k].x);
-    add_saturating(&p[1], hits[k].y);
-    add_saturating(&p[2], hits[k].z);
-  }
-  count = 0;
+  if (!s_.profile) return;
+  const double from_edge = 60 - angle * (1 / kRadian);
+  if (from_edge < 0) return;
+  const size_t bin = static_cast<size_t>(std::min(static_cast<int>(from_edge / bin_), bins_ - 1));
+  add_saturating(&t->profile[2 * bin], fixed(perpendicular));
+  add_saturating(&t->profile[2 * bin + 1], fixed(parallel));
 }
 
 void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
   const bool one_wavelength = s_.wavelength_nm > 0;
   const Spectral fixed_light = one_wavelength ? spectral_at(s_.wavelength_nm) : Spectral{};
-  Stage stage;
   for (uint64_t k = first; k < first + count; ++k) {
-    if (stage.count > Stage::kSize - 3) stage.flush();
     RayRandom g(s_.seed, k);
     const double nm = one_wavelength ? s_.wavelength_nm : sampler_.draw(g.uniform());
     const Spectral light = one_wavelength ? fixed_light : spectral_at(nm);
-    // Where on the sun's disc the ray comes from, evenly over it: the
-    // whole scattering turns with it, which shifts where the ray is seen
-    // by the same small angle.
+    // Where on the sun's disc the ray comes from, evenly over it.
     double ox = 0, oy = 0;
     if (disc_radius_ > 0) {
       double q;
@@ -216,62 +172,108 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
       ox *= disc_radius_;
       oy *= disc_radius_;
     }
-    // A point evenly over the drop's cross-section: its distance from the
-    // centre is the impact parameter, its direction the plane of scattering.
-    double x, y, q;
-    do {
-      x = g.signed_unit();
-      y = g.signed_unit();
-      q = x * x + y * y;
-    } while (q >= 1 || q == 0);
-    const double b = sqrt(q), c = x / b, s = y / b;
     if (s_.optics == Method::Rays) {
+      // Evenly over the drop's cross-section: the impact parameter's square
+      // is uniform.
       Outgoing out;
-      trace_drop(b, light.n, &out);
+      trace_drop(sqrt(g.uniform()), light.n, &out);
       for (int j = 0; j < 3; ++j)
-        deposit(t, &stage, out.angle[j] * c + ox, out.angle[j] * s + oy, c, s, out.perpendicular[j],
-                out.parallel[j], light.cmf);
+        deposit(t, out.angle[j], ox, oy, out.perpendicular[j], out.parallel[j], light.cmf);
     } else {
       int polarisation;
       double angle, power;
       wave_->draw(nm, g.uniform(), g.uniform(), &polarisation, &angle, &power);
-      const double d = kPi - angle;
-      deposit(t, &stage, d * c + ox, d * s + oy, c, s, polarisation == 0 ? power : 0,
-              polarisation == 1 ? power : 0, light.cmf);
+      deposit(t, kPi - angle, ox, oy, polarisation == 0 ? power : 0, polarisation == 1 ? power : 0,
+              light.cmf);
     }
   }
-  stage.flush();
+}
+
+void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out) const {
+  const size_t w = static_cast<size_t>(s_.width);
+  // Each ring's radiance: its power over its solid angle, 2 pi (cos a - cos b).
+  std::vector<double> radiance(t.rings.size());
+  for (int j = 0; j < rings_; ++j) {
+    const double solid = 2 * kPi * (cos(j * ring_) - cos(std::min(kPi, (j + 1) * ring_)));
+    const double k = rays > 0 && solid > 0 ? 1 / (static_cast<double>(rays) * kScale * solid) : 0;
+    for (int c = 0; c < 6; ++c)
+      radiance[6 * static_cast<size_t>(j) + c] =
+          static_cast<double>(t.rings[6 * static_cast<size_t>(j) + c]) * k;
+  }
+  const double e = s_.sun_elevation_deg * kRadian;
+  const double cos_a = cos(s_.polarizer_deg * kRadian), sin_a = sin(s_.polarizer_deg * kRadian);
+  // The sky's XYZ at a point (hx, hy) radians right of and above the
+  // camera's centre: the angle from the antisolar point on the sphere, the
+  // rings either side of it, and the filter across the direction from the
+  // antisolar point.
+  auto sky_at = [&](double hx, double hy, double xyz[3]) {
+    const double angle = angle_from_antisolar(hx, hy, e);
+    const double f = std::max(0.0, angle / ring_ - 0.5);
+    const size_t j0 = std::min(static_cast<size_t>(f), static_cast<size_t>(rings_ - 1));
+    const size_t j1 = std::min(j0 + 1, static_cast<size_t>(rings_ - 1));
+    const double u = std::min(1.0, f - static_cast<double>(j0));
+    double across = 1, along = 1;
+    if (s_.polarizer) {
+      const double rx = hx, ry = hy + e, r = sqrt(rx * rx + ry * ry);
+      const double c = r > 0 ? (cos_a * rx + sin_a * ry) / r : 1;
+      along = c * c;  // the filter's share of the field across the ring
+      across = 1 - along;
+    }
+    for (int c = 0; c < 3; ++c) {
+      const double perpendicular =
+          radiance[6 * j0 + c] + (radiance[6 * j1 + c] - radiance[6 * j0 + c]) * u;
+      const double parallel =
+          radiance[6 * j0 + 3 + c] + (radiance[6 * j1 + 3 + c] - radiance[6 * j0 + 3 + c]) * u;
+      xyz[c] = across * perpendicular + along * parallel;
+    }
+  };
+  // The sky above the horizon, each pixel the mean of four points in it.
+  const size_t rows = static_cast<size_t>(std::min(ybase_row_, s_.height));
+  std::vector<float>& sky = *out;
+  sky.assign(rows * w * 3, 0.0f);
+  for (size_t y = 0; y < rows; ++y)
+    for (size_t x = 0; x < w; ++x) {
+      double sum[3] = {0, 0, 0};
+      for (int q = 0; q < 4; ++q) {
+        const double px = static_cast<double>(x) + 0.25 + 0.5 * (q & 1);
+        const double py = static_cast<double>(y) + 0.25 + 0.5 * (q >> 1);
+        double xyz[3];
+        sky_at((px - xbase_) / to_x_, (ybase_ - py) / to_y_, xyz);
+        for (int c = 0; c < 3; ++c) sum[c] += 0.25 * xyz[c];
+      }
+      for (int c = 0; c < 3; ++c) sky[3 * (y * w + x) + c] = static_cast<float>(sum[c]);
+    }
 }
 
 double Sky::develop(const Tally& t, uint64_t rays, double exposure, bool has_backdrop,
                     uint32_t* pixels) const {
   const size_t w = static_cast<size_t>(s_.width), h = static_cast<size_t>(s_.height);
-  // Radiance in units of the drops' power per unit solid angle: a pixel at
-  // the centre sees 1 / (to_x to_y) steradians.
-  const double unit = rays > 0 ? to_x_ * to_y_ / (static_cast<double>(rays) * kScale) : 0;
+  const size_t rows = static_cast<size_t>(std::min(ybase_row_, s_.height));
+  std::vector<float> sky;
+  sky_xyz(t, rays, &sky);
   if (exposure <= 0) {
-    std::vector<double> lum;
-    for (size_t k = 0; k < w * h; ++k)
-      if (t.xyz[3 * k + 1] > 0) lum.push_back(static_cast<double>(t.xyz[3 * k + 1]) * unit);
+    std::vector<float> lum;
+    lum.reserve(rows * w);
+    for (size_t k = 0; k < rows * w; ++k)
+      if (sky[3 * k + 1] > 0) lum.push_back(sky[3 * k + 1]);
     exposure = 1;
     if (!lum.empty()) {
-      const size_t at = static_cast<size_t>(0.995 * static_cast<double>(lum.size() - 1));
+      const size_t at = static_cast<size_t>(0.999 * static_cast<double>(lum.size() - 1));
       std::nth_element(lum.begin(), lum.begin() + static_cast<long>(at), lum.end());
-      if (lum[at] > 0) exposure = 1 / lum[at];
+      if (lum[at] > 0) exposure = 1 / static_cast<double>(lum[at]);
     }
   }
-  const double k = exposure * unit;
   for (size_t y = 0; y < h; ++y) {
     for (size_t x = 0; x < w; ++x) {
       uint32_t& out = pixels[y * w + x];
-      if (static_cast<int>(y) >= ybase_row_) {
+      if (y >= rows) {
         if (!has_backdrop) out = 0x141210;  // dark ground
         continue;
       }
-      const uint64_t* p = &t.xyz[3 * (y * w + x)];
+      const float* p = &sky[3 * (y * w + x)];
       double rgb[3];
-      xyz_to_linear_srgb(static_cast<double>(p[0]) * k, static_cast<double>(p[1]) * k,
-                         static_cast<double>(p[2]) * k, rgb);
+      xyz_to_linear_srgb(static_cast<double>(p[0]) * exposure, static_cast<double>(p[1]) * exposure,
+                         static_cast<double>(p[2]) * exposure, rgb);
       uint32_t v = 0;
       for (int c = 0; c < 3; ++c) {
         double linear = rgb[c];

@@ -1,9 +1,18 @@
 // The physical model's picture: sunlight of every visible wavelength, or
 // one, strikes drops all over the sky; each ray's light, split into the
-// components perpendicular and parallel to its plane of scattering, lands
-// on the pixel where the camera sees it, through an optional polarising
-// filter.  Light adds up in integer sums, so a picture does not depend on
-// the order the rays land in, nor on how they are shared among threads.
+// components perpendicular and parallel to its plane of scattering, adds
+// up in integer sums, so a picture does not depend on the order the rays
+// land in, nor on how they are shared among threads.
+//
+// Drops fill the sky evenly and the sun's disc is round, so the light a
+// ray sends depends on its angle from the antisolar point alone, never on
+// the direction around it: each ray adds its light to the thin ring of sky
+// at its angle, and each pixel shows the rings it covers.  A ring gathers
+// every ray at its angle, where a pixel would gather a few: the picture
+// has no grain long before a pixel-by-pixel one would.  The polarising
+// filter acts per pixel, on the ring's two parts and the direction from
+// the antisolar point there (the perpendicular part's field runs along
+// the ring, the parallel part's across it).
 //
 // The camera is the classic model's: the point of the horizon above the
 // antisolar point sits at (xbase, ybase) and the angle from it maps
@@ -39,11 +48,12 @@ struct Settings {
   double profile_bin_deg = 0.01;
 };
 
-// Light in fixed point (kScale units per unit of power): per pixel X, Y
-// and Z, and per bin of the profile the perpendicular and parallel parts.
-// Sums saturate rather than wrap, which keeps them independent of order.
+// Light in fixed point (2^24 units per unit of power): per ring of sky X,
+// Y and Z of the perpendicular part, then of the parallel part; per bin
+// of the profile the perpendicular and parallel power.  Sums saturate
+// rather than wrap, which keeps them independent of order.
 struct Tally {
-  std::vector<uint64_t> xyz;
+  std::vector<uint64_t> rings;
   std::vector<uint64_t> profile;
   void add(const Tally& other);
 };
@@ -66,10 +76,14 @@ class Sky {
   // The picture, 0x00RRGGBB row by row: the light of `rays` rays added to
   // `pixels`, which hold the backdrop (with `has_backdrop`) or are drawn
   // as black sky and dark ground.  exposure 0 picks one from the picture
-  // (the brightest half percent of the sky turns white); the one used is
-  // returned.
+  // (the brightest thousandth of the sky turns white); the one used is
+  // returned.  Exposure 1 shows a radiance of 1 (power per steradian per
+  // unit of power striking a drop, times the observer's Y) as white.
   double develop(const Tally& t, uint64_t rays, double exposure, bool has_backdrop,
                  uint32_t* pixels) const;
+  // The sky's X, Y and Z per pixel above the horizon, row by row, in the
+  // units of exposure 1: what develop shows.
+  void sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* xyz) const;
 
   // The profile: intensity per unit solid angle against the scattering
   // angle, bins over [120, 180] degrees.
@@ -84,26 +98,18 @@ class Sky {
     Tristimulus cmf;
   };
   Spectral spectral_at(double wavelength_nm) const;
-  // Light on its way to the tally's pixels.
-  struct Stage {
-    static const int kSize = 256;
-    struct Hit {
-      uint64_t* sum;
-      uint64_t x, y, z;
-    } hits[kSize];
-    int count = 0;
-    void flush();
-  };
-  void deposit(Tally* t, Stage* stage, double px, double py, double c, double s,
-               double perpendicular, double parallel, const Tristimulus& cmf) const;
+  void deposit(Tally* t, double d, double ox, double oy, double perpendicular, double parallel,
+               const Tristimulus& cmf) const;
 
   Settings s_;
   SpectrumSampler sampler_;
-  std::vector<Spectral> spectral_;  // every 0.1 nm over 380-780
+  std::vector<Spectral> spectral_;  // every nm over 380-780
   double xbase_ = 0, ybase_ = 0, to_x_ = 0, to_y_ = 0;
   int ybase_row_ = 0;
-  double disc_radius_ = 0, cos_e_ = 1, sin_e_ = 0, cos_a_ = 1, sin_a_ = 0;
-  double bin_ = 0;
+  double disc_radius_ = 0;
+  double ring_ = 0;  // radians
+  int rings_ = 0;
+  double bin_ = 0;  // degrees
   int bins_ = 0;
   std::unique_ptr<WaveOptics> wave_;
 };

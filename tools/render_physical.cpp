@@ -29,7 +29,7 @@ namespace {
 // each ray's light depends on its index alone, and integer sums on no order.
 const uint64_t kChunk = 1 << 16;
 // The threads' tallies share this much memory; fewer threads draw when a
-// large picture would need more (the picture is the same).
+// fine profile would need more (the picture is the same).
 const size_t kTallyBudget = size_t{1} << 30;
 
 double seconds_now() {
@@ -188,8 +188,6 @@ int render_physical(const Options& o) {
   trace_all(sky, o.steps, threads, &tally);
   const double exposure =
       sky.develop(tally, o.steps, o.exposure, !o.backdrop.empty(), pixels.data());
-  tally.xyz.clear();
-  tally.xyz.shrink_to_fit();
 
   if (!write_png(out.file(), pixels.data(), o.width, o.height, threads, &reason) ||
       !out.commit(&reason))

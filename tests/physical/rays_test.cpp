@@ -107,21 +107,24 @@ TEST(Rays, AlexandersBandIsTheDarkestSky) {
 }
 
 // The bow's light is polarised along it: a filter across it at the top of
-// the bow (vertical) takes out most of the light there, one along it little.
-TEST(Rays, FilterAcrossTheBowDimsItsTop) {
-  double top[2];
+// the bow (vertical) takes out most of the light there, one along it little;
+// at the bow's side (horizontal there) the other way round.
+TEST(Rays, FilterAcrossTheBowDimsIt) {
+  double top[2], side[2];
   for (int k = 0; k < 2; ++k) {
     physical::Settings s;
-    s.width = 200, s.height = 160, s.polarizer = true, s.polarizer_deg = k * 90.0;
+    s.width = 250, s.height = 160, s.polarizer = true, s.polarizer_deg = k * 90.0;
     Traced r;
     run(s, 1000000, &r);
-    // The primary straight above the centre: 42 degrees is 0.7 of ydiff (100).
-    const int x = 100, y = 140 - 70;
-    top[k] = 0;
-    for (int dy = -3; dy <= 3; ++dy)
-      top[k] += static_cast<double>(r.tally.xyz[3 * ((y + dy) * 200 + x) + 1]);
+    std::vector<float> xyz;
+    r.sky.sky_xyz(r.tally, r.rays, &xyz);
+    // 41.5 degrees from the centre (125, 140): up, 0.69 of ydiff (100); left,
+    // 0.69 of xdiff (100).
+    top[k] = xyz[3 * (71 * 250 + 125) + 1];
+    side[k] = xyz[3 * (139 * 250 + 56) + 1];
   }
   EXPECT_GT(top[0], 5 * top[1]);
+  EXPECT_GT(side[1], 5 * side[0]);
 }
 
 }  // namespace
