@@ -24,8 +24,10 @@ inline void add_saturating(uint64_t* sum, uint64_t v) {
   if (__builtin_add_overflow(*sum, v, sum)) *sum = UINT64_MAX;
 }
 
+// Through a signed conversion, one instruction where an unsigned one takes
+// a branch; a ray's power is at most a few units, far within range.
 inline uint64_t fixed(double v) {
-  return static_cast<uint64_t>(v * kScale + 0.5);
+  return static_cast<uint64_t>(static_cast<int64_t>(v * kScale + 0.5));
 }
 
 // The angle from the antisolar point, e below the horizon, of the point of
@@ -69,7 +71,9 @@ bool Sky::setup(const Settings& s, int threads, std::string* problem) {
       farthest = std::max(farthest, angle_from_antisolar((x - xbase) / to_x_, (ybase - y) / to_y_,
                                                          s.sun_elevation_deg * kRadian));
   rings_ = static_cast<int>(ceil(std::min(kPi, farthest + disc_radius_) / ring_)) + 2;
+  per_ring_ = 1 / ring_;
   bin_ = s.profile_bin_deg;
+  per_bin_ = 1 / bin_;
   bins_ = static_cast<int>(ceil(60 / bin_ - 1e-9));
 
   const double kelvin = s.temperature_c + 273.15, density = water_density(s.temperature_c);
@@ -133,7 +137,7 @@ inline void Sky::deposit(Tally* t, double d, double ox, double oy, double perpen
   // degree more).
   const double da = d + ox;
   const double angle = disc_radius_ > 0 ? sqrt(da * da + oy * oy) : fabs(d);
-  const double ring = angle / ring_;
+  const double ring = angle * per_ring_;
   if (ring < rings_) {  // else beyond what the camera sees
     uint64_t* p = &t->rings[6 * static_cast<size_t>(ring)];
     add_saturating(&p[0], fixed(perpendicular * cmf.x));
@@ -148,7 +152,8 @@ inline void Sky::deposit(Tally* t, double d, double ox, double oy, double perpen
   if (!s_.profile) return;
   const double from_edge = 60 - angle * (1 / kRadian);
   if (from_edge < 0) return;
-  const size_t bin = static_cast<size_t>(std::min(static_cast<int>(from_edge / bin_), bins_ - 1));
+  const size_t bin =
+      static_cast<size_t>(std::min(static_cast<int>(from_edge * per_bin_), bins_ - 1));
   add_saturating(&t->profile[2 * bin], fixed(perpendicular));
   add_saturating(&t->profile[2 * bin + 1], fixed(parallel));
 }

@@ -107,9 +107,9 @@ class Sky {
   double xbase_ = 0, ybase_ = 0, to_x_ = 0, to_y_ = 0;
   int ybase_row_ = 0;
   double disc_radius_ = 0;
-  double ring_ = 0;  // radians
+  double ring_ = 0, per_ring_ = 0;  // radians
   int rings_ = 0;
-  double bin_ = 0;  // degrees
+  double bin_ = 0, per_bin_ = 0;  // degrees
   int bins_ = 0;
   std::unique_ptr<WaveOptics> wave_;
 };

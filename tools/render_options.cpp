@@ -31,9 +31,9 @@ const char kHelp[] =
     "\n"
     "The physical model (--model physical; the default is --model classic, the\n"
     "programs' picture): sunlight's spectrum, water's refractive index, both\n"
-    "polarisations and the sun's disc and height; each ray adds its light to its\n"
-    "pixel, and the CIE 1931 observer turns the sums into sRGB.  --steps counts\n"
-    "rays (default 20000000).\n"
+    "polarisations and the sun's disc and height; each ray adds its light to the\n"
+    "sky at its angle from the antisolar point, and the CIE 1931 observer turns the\n"
+    "sums into sRGB.  --steps counts rays (default 20000000).\n"
     "  --optics rays|airy|mie  traced rays (default), or the scattering angle drawn\n"
     "                   from Airy's or Lorenz-Mie theory for the drop's size\n"
     "  --wavelength NM  light of one wavelength, 380 to 780 (default: sunlight)\n"
@@ -46,7 +46,7 @@ const char kHelp[] =
     "                   500), with --optics airy or mie\n"
     "  --drop-spread S  the log-normal spread of the radii, 0 to 1 (default 0)\n"
     "  --exposure E     linear light per unit of radiance (default: the brightest\n"
-    "                   half percent of the sky turns white)\n"
+    "                   thousandth of the sky turns white)\n"
     "  --profile FILE   also writes intensity per unit solid angle against the\n"
     "                   scattering angle, 120 to 180 degrees, as CSV\n"
     "  --profile-bin DEG  the profile's bin, 0.001 to 1 (default 0.01)\n"
@@ -196,7 +196,9 @@ bool parse_options(int argc, char** argv, Options* o, std::string* problem) {
     if (seen[k] && o->sky.optics == physical::Method::Rays)
       return *problem = std::string(name) + " needs --optics airy or mie", false;
   }
-  o->steps_given = seen[1];
+  size_t steps = 0;
+  while (strcmp(kOptions[steps].name, "--steps") != 0) ++steps;
+  o->steps_given = seen[steps];
   if (o->physical && !o->steps_given) o->steps = 20000000;
   return true;
 }
