@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   {
     const auto start = std::chrono::steady_clock::now();
     std::vector<uint32_t> pixels(1920 * 1080);
-    sky.develop(a, rays, 0, false, pixels.data());
+    sky.develop(a, rays, 0, false, pixels.data(), 2);
     ta += seconds_since(start);
   }
   s.seed = 2;

@@ -3,6 +3,8 @@
 #include <math.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "random.h"
 #include "rays.h"
@@ -33,11 +35,11 @@ inline uint64_t fixed(double v) {
 // The angle from the antisolar point, e below the horizon, of the point of
 // the sky the camera sees hx radians right of and hy above its centre: on
 // the sphere, along the great circle at that angle from the centre.
-double angle_from_antisolar(double hx, double hy, double e) {
+double angle_from_antisolar(double hx, double hy, double cos_e, double sin_e) {
   const double from_centre = sqrt(hx * hx + hy * hy);
-  if (e == 0) return from_centre;
+  if (sin_e == 0) return from_centre;
   const double up = from_centre > 0 ? hy / from_centre : 0;
-  return acos(std::clamp(cos(from_centre) * cos(e) - sin(from_centre) * up * sin(e), -1.0, 1.0));
+  return acos(std::clamp(cos(from_centre) * cos_e - sin(from_centre) * up * sin_e, -1.0, 1.0));
 }
 
 }  // namespace
@@ -65,11 +67,12 @@ bool Sky::setup(const Settings& s, int threads, std::string* problem) {
   // Rings half a pixel wide (0.001 to 0.05 degrees), out to the farthest
   // corner of the picture: few enough that the tally stays in the cache.
   ring_ = std::clamp(kSky / std::max(xdiff, ydiff) / 2, 0.001 * kRadian, 0.05 * kRadian);
+  const double elevation = s.sun_elevation_deg * kRadian;
   double farthest = 0;
   for (double x : {0.0, static_cast<double>(s.width)})
     for (double y : {0.0, static_cast<double>(s.height)})
       farthest = std::max(farthest, angle_from_antisolar((x - xbase) / to_x_, (ybase - y) / to_y_,
-                                                         s.sun_elevation_deg * kRadian));
+                                                         cos(elevation), sin(elevation)));
   rings_ = static_cast<int>(ceil(std::min(kPi, farthest + disc_radius_) / ring_)) + 2;
   per_ring_ = 1 / ring_;
   bin_ = s.profile_bin_deg;
@@ -194,7 +197,7 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
   }
 }
 
-void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out) const {
+void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out, int threads) const {
   const size_t w = static_cast<size_t>(s_.width);
   // Each ring's radiance: its power over its solid angle, 2 pi (cos a - cos b).
   std::vector<double> radiance(t.rings.size());
@@ -205,14 +208,14 @@ void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out) const 
       radiance[6 * static_cast<size_t>(j) + c] =
           static_cast<double>(t.rings[6 * static_cast<size_t>(j) + c]) * k;
   }
-  const double e = s_.sun_elevation_deg * kRadian;
+  const double e = s_.sun_elevation_deg * kRadian, cos_e = cos(e), sin_e = sin(e);
   const double cos_a = cos(s_.polarizer_deg * kRadian), sin_a = sin(s_.polarizer_deg * kRadian);
   // The sky's XYZ at a point (hx, hy) radians right of and above the
   // camera's centre: the angle from the antisolar point on the sphere, the
   // rings either side of it, and the filter across the direction from the
   // antisolar point.
   auto sky_at = [&](double hx, double hy, double xyz[3]) {
-    const double angle = angle_from_antisolar(hx, hy, e);
+    const double angle = angle_from_antisolar(hx, hy, cos_e, sin_e);
     const double f = std::max(0.0, angle / ring_ - 0.5);
     const size_t j0 = std::min(static_cast<size_t>(f), static_cast<size_t>(rings_ - 1));
     const size_t j1 = std::min(j0 + 1, static_cast<size_t>(rings_ - 1));
@@ -236,26 +239,36 @@ void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out) const 
   const size_t rows = static_cast<size_t>(std::min(ybase_row_, s_.height));
   std::vector<float>& sky = *out;
   sky.assign(rows * w * 3, 0.0f);
-  for (size_t y = 0; y < rows; ++y)
-    for (size_t x = 0; x < w; ++x) {
-      double sum[3] = {0, 0, 0};
-      for (int q = 0; q < 4; ++q) {
-        const double px = static_cast<double>(x) + 0.25 + 0.5 * (q & 1);
-        const double py = static_cast<double>(y) + 0.25 + 0.5 * (q >> 1);
-        double xyz[3];
-        sky_at((px - xbase_) / to_x_, (ybase_ - py) / to_y_, xyz);
-        for (int c = 0; c < 3; ++c) sum[c] += 0.25 * xyz[c];
+  // Rows dealt out on `threads` threads: each pixel is its own, so any split
+  // gives the same values.
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t y; (y = next++) < rows;)
+      for (size_t x = 0; x < w; ++x) {
+        double sum[3] = {0, 0, 0};
+        for (int q = 0; q < 4; ++q) {
+          const double px = static_cast<double>(x) + 0.25 + 0.5 * (q & 1);
+          const double py = static_cast<double>(y) + 0.25 + 0.5 * (q >> 1);
+          double xyz[3];
+          sky_at((px - xbase_) / to_x_, (ybase_ - py) / to_y_, xyz);
+          for (int c = 0; c < 3; ++c) sum[c] += 0.25 * xyz[c];
+        }
+        for (int c = 0; c < 3; ++c) sky[3 * (y * w + x) + c] = static_cast<float>(sum[c]);
       }
-      for (int c = 0; c < 3; ++c) sky[3 * (y * w + x) + c] = static_cast<float>(sum[c]);
-    }
+  };
+  std::vector<std::thread> pool;
+  for (int k = 1; k < std::min(threads, static_cast<int>(std::max<size_t>(rows, 1))); ++k)
+    pool.emplace_back(work);
+  work();
+  for (std::thread& th : pool) th.join();
 }
 
 double Sky::develop(const Tally& t, uint64_t rays, double exposure, bool has_backdrop,
-                    uint32_t* pixels) const {
+                    uint32_t* pixels, int threads) const {
   const size_t w = static_cast<size_t>(s_.width), h = static_cast<size_t>(s_.height);
   const size_t rows = static_cast<size_t>(std::min(ybase_row_, s_.height));
   std::vector<float> sky;
-  sky_xyz(t, rays, &sky);
+  sky_xyz(t, rays, &sky, threads);
   if (exposure <= 0) {
     std::vector<float> lum;
     lum.reserve(rows * w);

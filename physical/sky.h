@@ -80,10 +80,10 @@ class Sky {
   // returned.  Exposure 1 shows a radiance of 1 (power per steradian per
   // unit of power striking a drop, times the observer's Y) as white.
   double develop(const Tally& t, uint64_t rays, double exposure, bool has_backdrop,
-                 uint32_t* pixels) const;
+                 uint32_t* pixels, int threads = 1) const;
   // The sky's X, Y and Z per pixel above the horizon, row by row, in the
   // units of exposure 1: what develop shows.
-  void sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* xyz) const;
+  void sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* xyz, int threads = 1) const;
 
   // The profile: intensity per unit solid angle against the scattering
   // angle, bins over [120, 180] degrees.

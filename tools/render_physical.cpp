@@ -187,7 +187,7 @@ int render_physical(const Options& o) {
   physical::Tally tally;
   trace_all(sky, o.steps, threads, &tally);
   const double exposure =
-      sky.develop(tally, o.steps, o.exposure, !o.backdrop.empty(), pixels.data());
+      sky.develop(tally, o.steps, o.exposure, !o.backdrop.empty(), pixels.data(), threads);
 
   if (!write_png(out.file(), pixels.data(), o.width, o.height, threads, &reason) ||
       !out.commit(&reason))
