@@ -132,8 +132,9 @@ Sky::Spectral Sky::spectral_at(double nm) const {
 
 // One outgoing ray, d radians from the antisolar point, seen from a point
 // (ox, oy) of the sun's disc: its light to its ring and its profile bin.
-inline void Sky::deposit(Tally* t, double d, double ox, double oy, double perpendicular,
-                         double parallel, const Tristimulus& cmf) const {
+__attribute__((always_inline)) inline void Sky::deposit(Tally* t, double d, double ox, double oy,
+                                                        double perpendicular, double parallel,
+                                                        const Tristimulus& cmf) const {
   // The whole scattering turns with the direction the ray comes from, which
   // moves the ray by the same small angle on the sky (to first order in the
   // disc's radius; the ring's distance changes by at most a millionth of a
