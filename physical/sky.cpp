@@ -75,6 +75,10 @@ bool Sky::setup(const Settings& s, int threads, std::string* problem) {
                                                          cos(elevation), sin(elevation)));
   rings_ = static_cast<int>(ceil(std::min(kPi, farthest + disc_radius_) / ring_)) + 2;
   per_ring_ = 1 / ring_;
+  cos_e_ = cos(elevation);
+  sin_e_ = sin(elevation);
+  cos_a_ = cos(s.polarizer_deg * kRadian);
+  sin_a_ = sin(s.polarizer_deg * kRadian);
   bin_ = s.profile_bin_deg;
   per_bin_ = 1 / bin_;
   bins_ = static_cast<int>(ceil(60 / bin_ - 1e-9));
@@ -103,7 +107,7 @@ bool Sky::setup(const Settings& s, int threads, std::string* problem) {
   }
   for (double nm : wavelengths) indices.push_back(index_at(nm));
   const double widest =
-      std::min(180.0, std::max(60.0, 90.0 + s.sun_elevation_deg) + s.sun_disc_deg);
+      std::min(180.0, std::max(60.0, (rings_ - 2) * ring_ / kRadian) + s.sun_disc_deg);
   wave_ = std::make_unique<WaveOptics>();
   return wave_->build(s.optics, s.drop_radius_um, s.drop_spread, (180 - widest) * kRadian, kPi,
                       wavelengths, indices, threads, problem);
@@ -198,8 +202,22 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
   }
 }
 
-void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out, int threads) const {
-  const size_t w = static_cast<size_t>(s_.width);
+// Calls work(y) for every row y below `rows` on `threads` threads: each
+// pixel is its own, so any split gives the same values.
+template <typename Work>
+void for_rows(size_t rows, int threads, Work work) {
+  std::atomic<size_t> next{0};
+  auto take = [&] {
+    for (size_t y; (y = next++) < rows;) work(y);
+  };
+  std::vector<std::thread> pool;
+  for (size_t k = 1; k < std::min(static_cast<size_t>(std::max(threads, 1)), rows); ++k)
+    pool.emplace_back(take);
+  take();
+  for (std::thread& th : pool) th.join();
+}
+
+std::vector<double> Sky::radiance(const Tally& t, uint64_t rays) const {
   // Each ring's radiance: its power over its solid angle, 2 pi (cos a - cos b).
   std::vector<double> radiance(t.rings.size());
   for (int j = 0; j < rings_; ++j) {
@@ -209,90 +227,88 @@ void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out, int th
       radiance[6 * static_cast<size_t>(j) + c] =
           static_cast<double>(t.rings[6 * static_cast<size_t>(j) + c]) * k;
   }
-  const double e = s_.sun_elevation_deg * kRadian, cos_e = cos(e), sin_e = sin(e);
-  const double cos_a = cos(s_.polarizer_deg * kRadian), sin_a = sin(s_.polarizer_deg * kRadian);
-  // The sky's XYZ at a point (hx, hy) radians right of and above the
-  // camera's centre: the angle from the antisolar point on the sphere, the
-  // rings either side of it, and the filter across the direction from the
-  // antisolar point.
-  auto sky_at = [&](double hx, double hy, double xyz[3]) {
-    const double angle = angle_from_antisolar(hx, hy, cos_e, sin_e);
-    const double f = std::max(0.0, angle / ring_ - 0.5);
+  return radiance;
+}
+
+// The sky's XYZ over pixel (x, y), the mean of four points in it.  At each
+// point (hx, hy radians right of and above the camera's centre): the angle
+// from the antisolar point on the sphere, the rings either side of it, and
+// the filter across the direction from the antisolar point.
+void Sky::pixel_xyz(const std::vector<double>& radiance, size_t x, size_t y, double xyz[3]) const {
+  const double e = s_.sun_elevation_deg * kRadian;
+  xyz[0] = xyz[1] = xyz[2] = 0;
+  for (int q = 0; q < 4; ++q) {
+    const double hx = (static_cast<double>(x) + 0.25 + 0.5 * (q & 1) - xbase_) / to_x_;
+    const double hy = (ybase_ - static_cast<double>(y) - 0.25 - 0.5 * (q >> 1)) / to_y_;
+    const double angle = angle_from_antisolar(hx, hy, cos_e_, sin_e_);
+    const double f = std::max(0.0, angle * per_ring_ - 0.5);
     const size_t j0 = std::min(static_cast<size_t>(f), static_cast<size_t>(rings_ - 1));
     const size_t j1 = std::min(j0 + 1, static_cast<size_t>(rings_ - 1));
     const double u = std::min(1.0, f - static_cast<double>(j0));
-    double across = 1, along = 1;
+    double across = 0.25, along = 0.25;
     if (s_.polarizer) {
       const double rx = hx, ry = hy + e, r = sqrt(rx * rx + ry * ry);
-      const double c = r > 0 ? (cos_a * rx + sin_a * ry) / r : 1;
-      along = c * c;  // the filter's share of the field across the ring
-      across = 1 - along;
+      const double c = r > 0 ? (cos_a_ * rx + sin_a_ * ry) / r : 1;
+      along = 0.25 * c * c;  // the filter's share of the field across the ring
+      across = 0.25 - along;
     }
-    for (int c = 0; c < 3; ++c) {
-      const double perpendicular =
-          radiance[6 * j0 + c] + (radiance[6 * j1 + c] - radiance[6 * j0 + c]) * u;
-      const double parallel =
-          radiance[6 * j0 + 3 + c] + (radiance[6 * j1 + 3 + c] - radiance[6 * j0 + 3 + c]) * u;
-      xyz[c] = across * perpendicular + along * parallel;
-    }
-  };
-  // The sky above the horizon, each pixel the mean of four points in it.
+    const double* a = &radiance[6 * j0];
+    const double* b = &radiance[6 * j1];
+    for (int c = 0; c < 3; ++c)
+      xyz[c] +=
+          across * (a[c] + (b[c] - a[c]) * u) + along * (a[3 + c] + (b[3 + c] - a[3 + c]) * u);
+  }
+}
+
+void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out, int threads) const {
+  const size_t w = static_cast<size_t>(s_.width);
   const size_t rows = static_cast<size_t>(std::min(ybase_row_, s_.height));
+  const std::vector<double> r = radiance(t, rays);
   std::vector<float>& sky = *out;
   sky.assign(rows * w * 3, 0.0f);
-  // Rows dealt out on `threads` threads: each pixel is its own, so any split
-  // gives the same values.
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t y; (y = next++) < rows;)
-      for (size_t x = 0; x < w; ++x) {
-        double sum[3] = {0, 0, 0};
-        for (int q = 0; q < 4; ++q) {
-          const double px = static_cast<double>(x) + 0.25 + 0.5 * (q & 1);
-          const double py = static_cast<double>(y) + 0.25 + 0.5 * (q >> 1);
-          double xyz[3];
-          sky_at((px - xbase_) / to_x_, (ybase_ - py) / to_y_, xyz);
-          for (int c = 0; c < 3; ++c) sum[c] += 0.25 * xyz[c];
-        }
-        for (int c = 0; c < 3; ++c) sky[3 * (y * w + x) + c] = static_cast<float>(sum[c]);
-      }
-  };
-  std::vector<std::thread> pool;
-  for (int k = 1; k < std::min(threads, static_cast<int>(std::max<size_t>(rows, 1))); ++k)
-    pool.emplace_back(work);
-  work();
-  for (std::thread& th : pool) th.join();
+  for_rows(rows, threads, [&](size_t y) {
+    for (size_t x = 0; x < w; ++x) {
+      double xyz[3];
+      pixel_xyz(r, x, y, xyz);
+      for (int c = 0; c < 3; ++c) sky[3 * (y * w + x) + c] = static_cast<float>(xyz[c]);
+    }
+  });
 }
 
 double Sky::develop(const Tally& t, uint64_t rays, double exposure, bool has_backdrop,
                     uint32_t* pixels, int threads) const {
   const size_t w = static_cast<size_t>(s_.width), h = static_cast<size_t>(s_.height);
   const size_t rows = static_cast<size_t>(std::min(ybase_row_, s_.height));
-  std::vector<float> sky;
-  sky_xyz(t, rays, &sky, threads);
+  const std::vector<double> r = radiance(t, rays);
   if (exposure <= 0) {
-    std::vector<float> lum;
-    lum.reserve(rows * w);
-    for (size_t k = 0; k < rows * w; ++k)
-      if (sky[3 * k + 1] > 0) lum.push_back(sky[3 * k + 1]);
+    // From at most a million pixels, on an even grid: a large picture
+    // needs no second copy of itself to pick its exposure.
+    const size_t step =
+        std::max<size_t>(1, static_cast<size_t>(ceil(sqrt(static_cast<double>(rows * w) / 1e6))));
+    std::vector<double> lum;
+    for (size_t y = step / 2; y < rows; y += step)
+      for (size_t x = step / 2; x < w; x += step) {
+        double xyz[3];
+        pixel_xyz(r, x, y, xyz);
+        if (xyz[1] > 0) lum.push_back(xyz[1]);
+      }
     exposure = 1;
     if (!lum.empty()) {
       const size_t at = static_cast<size_t>(0.999 * static_cast<double>(lum.size() - 1));
       std::nth_element(lum.begin(), lum.begin() + static_cast<long>(at), lum.end());
-      if (lum[at] > 0) exposure = 1 / static_cast<double>(lum[at]);
+      if (lum[at] > 0) exposure = 1 / lum[at];
     }
   }
-  for (size_t y = 0; y < h; ++y) {
+  for_rows(h, threads, [&](size_t y) {
     for (size_t x = 0; x < w; ++x) {
       uint32_t& out = pixels[y * w + x];
       if (y >= rows) {
         if (!has_backdrop) out = 0x141210;  // dark ground
         continue;
       }
-      const float* p = &sky[3 * (y * w + x)];
-      double rgb[3];
-      xyz_to_linear_srgb(static_cast<double>(p[0]) * exposure, static_cast<double>(p[1]) * exposure,
-                         static_cast<double>(p[2]) * exposure, rgb);
+      double xyz[3], rgb[3];
+      pixel_xyz(r, x, y, xyz);
+      xyz_to_linear_srgb(xyz[0] * exposure, xyz[1] * exposure, xyz[2] * exposure, rgb);
       uint32_t v = 0;
       for (int c = 0; c < 3; ++c) {
         double linear = rgb[c];
@@ -301,7 +317,7 @@ double Sky::develop(const Tally& t, uint64_t rays, double exposure, bool has_bac
       }
       out = v;
     }
-  }
+  });
   return exposure;
 }
 

@@ -98,6 +98,8 @@ class Sky {
     Tristimulus cmf;
   };
   Spectral spectral_at(double wavelength_nm) const;
+  std::vector<double> radiance(const Tally& t, uint64_t rays) const;
+  void pixel_xyz(const std::vector<double>& radiance, size_t x, size_t y, double xyz[3]) const;
   void deposit(Tally* t, double d, double ox, double oy, double perpendicular, double parallel,
                const Tristimulus& cmf) const;
 
@@ -106,7 +108,7 @@ class Sky {
   std::vector<Spectral> spectral_;  // every nm over 380-780
   double xbase_ = 0, ybase_ = 0, to_x_ = 0, to_y_ = 0;
   int ybase_row_ = 0;
-  double disc_radius_ = 0;
+  double disc_radius_ = 0, cos_e_ = 1, sin_e_ = 0, cos_a_ = 1, sin_a_ = 0;
   double ring_ = 0, per_ring_ = 0;  // radians
   int rings_ = 0;
   double bin_ = 0, per_bin_ = 0;  // degrees
