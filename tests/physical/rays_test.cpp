@@ -127,4 +127,33 @@ TEST(Rays, FilterAcrossTheBowDimsIt) {
   EXPECT_GT(side[1], 5 * side[0]);
 }
 
+// The sun's height sinks the bows by as much: the primary's top, brightest
+// straight above the antisolar point, lies 42 degrees less the height above
+// the horizon; at 45 degrees it has gone below it.
+TEST(Rays, BowsSinkWithTheSun) {
+  // 250 x 321: the horizon's centre at (125, 280); 200 pixels to 60 degrees up.
+  struct Case {
+    double elevation, top;  // degrees above the horizon; -1: no bow
+  } cases[] = {{0, 41.6}, {10, 31.6}, {25, 16.6}, {45, -1}};
+  double bow = 0;
+  for (const Case& c : cases) {
+    physical::Settings s;
+    s.width = 250, s.height = 321, s.sun_elevation_deg = c.elevation;
+    Traced r;
+    run(s, 1000000, &r);
+    std::vector<float> xyz;
+    r.sky.sky_xyz(r.tally, r.rays, &xyz);
+    int brightest = 0;
+    for (int y = 0; y < 280; ++y)
+      if (xyz[3 * (y * 250 + 125) + 1] > xyz[3 * (brightest * 250 + 125) + 1]) brightest = y;
+    const double peak = xyz[3 * (brightest * 250 + 125) + 1];
+    if (c.top < 0) {
+      EXPECT_LT(peak, bow / 3) << c.elevation;
+      continue;
+    }
+    if (c.elevation == 0) bow = peak;
+    EXPECT_NEAR((280 - brightest - 0.5) * 60 / 200, c.top, 0.6) << c.elevation;
+  }
+}
+
 }  // namespace
