@@ -35,6 +35,7 @@
 #include "render_backdrop.h"
 #include "render_options.h"
 #include "render_output.h"
+#include "render_physical.h"
 #include "render_png.h"
 #include "render_walk.h"
 #include "shell.h"
@@ -256,7 +257,7 @@ int main(int argc, char** argv) {
     return fflush(stdout) == 0 && !ferror(stdout) ? 0 : 1;
   }
   try {
-    return render(o);
+    return o.physical ? render_physical(o) : render(o);
   } catch (const std::bad_alloc&) {
     remove_temporary_name();
     fprintf(stderr, "rainbow_render: not enough memory for a %dx%d picture\n", o.width, o.height);

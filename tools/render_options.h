@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "sky.h"
+
 struct Options {
   int width = 640;
   int height = 480;
@@ -12,6 +14,13 @@ struct Options {
   int threads = 0;  // 0: one per processor the process may use
   std::string backdrop;
   bool help = false;
+  // The physical model (--model physical) and its settings; size and
+  // threads come from the fields above.
+  bool physical = false;
+  bool steps_given = false;
+  physical::Settings sky;
+  double exposure = 0;  // 0: chosen from the picture
+  std::string profile;  // the profile's CSV file, if any
 };
 
 extern const char kUsage[];

@@ -1,0 +1,33 @@
+// Counter-based random numbers: each ray's numbers are a pure function of
+// the run's seed and the ray's index, so any split of the rays over threads
+// draws the very same numbers for every ray.
+#ifndef RAINBOW_PHYSICAL_RANDOM_H
+#define RAINBOW_PHYSICAL_RANDOM_H
+
+#include <stdint.h>
+
+namespace physical {
+
+// SplitMix64's finaliser (Steele, Lea and Flood, "Fast splittable
+// pseudorandom number generators", OOPSLA 2014).
+inline uint64_t mix64(uint64_t z) {
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+  return z ^ (z >> 31);
+}
+
+// SplitMix64 started from a hash of (seed, index).
+class RayRandom {
+ public:
+  RayRandom(uint64_t seed, uint64_t index) : state_(mix64(mix64(seed) + index)) {}
+  uint64_t next() { return mix64(state_ += 0x9E3779B97F4A7C15ULL); }
+  double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }  // [0, 1)
+  double signed_unit() { return uniform() * 2 - 1; }                          // [-1, 1)
+
+ private:
+  uint64_t state_;
+};
+
+}  // namespace physical
+
+#endif  // RAINBOW_PHYSICAL_RANDOM_H

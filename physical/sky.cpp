@@ -1,0 +1,339 @@
+#include "sky.h"
+
+#include <math.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "random.h"
+#include "rays.h"
+#include "wave_optics.h"
+
+namespace physical {
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+const double kRadian = kPi / 180;
+const double kSky = 60 * kRadian;  // the angle xdiff and ydiff stand for
+const double kScale = 16777216.0;  // fixed point: 2^24 units per unit of power
+const double kProfileFrom = 120;   // degrees of scattering angle; the sky's 60 degrees
+const double kSpectralStep = 1;    // nm, the spectral table's grid (the observer's knots lie on it)
+const double kWaveStep = 10;       // nm, the wave optics' wavelength grid
+
+inline void add_saturating(uint64_t* sum, uint64_t v) {
+  if (__builtin_add_overflow(*sum, v, sum)) *sum = UINT64_MAX;
+}
+
+// Through a signed conversion, one instruction where an unsigned one takes
+// a branch; a ray's power is at most a few units, far within range.
+inline uint64_t fixed(double v) {
+  return static_cast<uint64_t>(static_cast<int64_t>(v * kScale + 0.5));
+}
+
+// The angle from the antisolar point, e below the horizon, of the point of
+// the sky the camera sees hx radians right of and hy above its centre: on
+// the sphere, along the great circle at that angle from the centre.
+double angle_from_antisolar(double hx, double hy, double cos_e, double sin_e) {
+  const double from_centre = sqrt(hx * hx + hy * hy);
+  if (sin_e == 0) return from_centre;
+  const double up = from_centre > 0 ? hy / from_centre : 0;
+  return acos(std::clamp(cos(from_centre) * cos_e - sin(from_centre) * up * sin_e, -1.0, 1.0));
+}
+
+}  // namespace
+
+void Tally::add(const Tally& other) {
+  for (size_t k = 0; k < rings.size(); ++k) add_saturating(&rings[k], other.rings[k]);
+  for (size_t k = 0; k < profile.size(); ++k) add_saturating(&profile[k], other.profile[k]);
+}
+
+Sky::Sky() = default;
+Sky::~Sky() = default;
+
+bool Sky::setup(const Settings& s, int threads, std::string* problem) {
+  s_ = s;
+  // The classic model's sky layout for a window of this size; a window
+  // too narrow for its 25-pixel margins keeps one pixel per 60 degrees.
+  const int xbase = s.width / 2, xdiff = std::max(1, (s.width - 50) / 2);
+  const int ybase = (7 * s.height) / 8, ydiff = std::max(1, (5 * s.height) / 8);
+  xbase_ = xbase;
+  ybase_ = ybase;
+  ybase_row_ = ybase;
+  to_x_ = xdiff / kSky;
+  to_y_ = ydiff / kSky;
+  disc_radius_ = 0.5 * s.sun_disc_deg * kRadian;
+  // Rings half a pixel wide (0.001 to 0.05 degrees), out to the farthest
+  // corner of the picture: few enough that the tally stays in the cache.
+  ring_ = std::clamp(kSky / std::max(xdiff, ydiff) / 2, 0.001 * kRadian, 0.05 * kRadian);
+  const double elevation = s.sun_elevation_deg * kRadian;
+  double farthest = 0;
+  for (double x : {0.0, static_cast<double>(s.width)})
+    for (double y : {0.0, static_cast<double>(s.height)})
+      farthest = std::max(farthest, angle_from_antisolar((x - xbase) / to_x_, (ybase - y) / to_y_,
+                                                         cos(elevation), sin(elevation)));
+  rings_ = static_cast<int>(ceil(std::min(kPi, farthest + disc_radius_) / ring_)) + 2;
+  per_ring_ = 1 / ring_;
+  cos_e_ = cos(elevation);
+  sin_e_ = sin(elevation);
+  cos_a_ = cos(s.polarizer_deg * kRadian);
+  sin_a_ = sin(s.polarizer_deg * kRadian);
+  bin_ = s.profile_bin_deg;
+  per_bin_ = 1 / bin_;
+  bins_ = static_cast<int>(ceil(60 / bin_ - 1e-9));
+
+  const double kelvin = s.temperature_c + 273.15, density = water_density(s.temperature_c);
+  auto index_at = [&](double nm) {
+    return s.index > 0 ? s.index : water_index(nm, kelvin, density);
+  };
+  const int count = static_cast<int>((kLongestNm - kShortestNm) / kSpectralStep + 0.5) + 1;
+  spectral_.resize(count);
+  for (int k = 0; k < count; ++k) {
+    const double nm = kShortestNm + k * kSpectralStep;
+    spectral_[k] = {index_at(nm), cie1931(nm)};
+  }
+  if (s.optics == Method::Rays) return true;
+
+  // Wave optics: a table every 10 nm (or the one wavelength), over the
+  // scattering angles the camera and the profile can see, widened by the
+  // sun's disc.
+  std::vector<double> wavelengths, indices;
+  if (s.wavelength_nm > 0) {
+    wavelengths.push_back(s.wavelength_nm);
+  } else {
+    for (double nm = kShortestNm; nm <= kLongestNm + 1e-9; nm += kWaveStep)
+      wavelengths.push_back(nm);
+  }
+  for (double nm : wavelengths) indices.push_back(index_at(nm));
+  const double widest =
+      std::min(180.0, std::max(60.0, (rings_ - 2) * ring_ / kRadian) + s.sun_disc_deg);
+  wave_ = std::make_unique<WaveOptics>();
+  return wave_->build(s.optics, s.drop_radius_um, s.drop_spread, (180 - widest) * kRadian, kPi,
+                      wavelengths, indices, threads, problem);
+}
+
+size_t Sky::tally_bytes() const {
+  return (static_cast<size_t>(rings_) * 6 + (s_.profile ? static_cast<size_t>(bins_) * 2 : 0)) *
+         sizeof(uint64_t);
+}
+
+void Sky::clear(Tally* t) const {
+  t->rings.assign(static_cast<size_t>(rings_) * 6, 0);
+  t->profile.assign(s_.profile ? static_cast<size_t>(bins_) * 2 : 0, 0);
+}
+
+Sky::Spectral Sky::spectral_at(double nm) const {
+  const double f = (nm - kShortestNm) / kSpectralStep;
+  const size_t j = std::min(static_cast<size_t>(std::max(f, 0.0)), spectral_.size() - 2);
+  const double t = f - static_cast<double>(j);
+  const Spectral& a = spectral_[j];
+  const Spectral& b = spectral_[j + 1];
+  return {a.n + (b.n - a.n) * t,
+          {a.cmf.x + (b.cmf.x - a.cmf.x) * t, a.cmf.y + (b.cmf.y - a.cmf.y) * t,
+           a.cmf.z + (b.cmf.z - a.cmf.z) * t}};
+}
+
+// One outgoing ray, d radians from the antisolar point, seen from a point
+// (ox, oy) of the sun's disc: its light to its ring and its profile bin.
+__attribute__((always_inline)) inline void Sky::deposit(Tally* t, double d, double ox, double oy,
+                                                        double perpendicular, double parallel,
+                                                        const Tristimulus& cmf) const {
+  // The whole scattering turns with the direction the ray comes from, which
+  // moves the ray by the same small angle on the sky (to first order in the
+  // disc's radius; the ring's distance changes by at most a millionth of a
+  // degree more).
+  const double da = d + ox;
+  const double angle = disc_radius_ > 0 ? sqrt(da * da + oy * oy) : fabs(d);
+  const double ring = angle * per_ring_;
+  if (ring < rings_) {  // else beyond what the camera sees
+    uint64_t* p = &t->rings[6 * static_cast<size_t>(ring)];
+    add_saturating(&p[0], fixed(perpendicular * cmf.x));
+    add_saturating(&p[1], fixed(perpendicular * cmf.y));
+    add_saturating(&p[2], fixed(perpendicular * cmf.z));
+    add_saturating(&p[3], fixed(parallel * cmf.x));
+    add_saturating(&p[4], fixed(parallel * cmf.y));
+    add_saturating(&p[5], fixed(parallel * cmf.z));
+  }
+  // The profile: the scattering angle is 180 degrees less the angle from
+  // the antisolar point.
+  if (!s_.profile) return;
+  const double from_edge = 60 - angle * (1 / kRadian);
+  if (from_edge < 0) return;
+  const size_t bin =
+      static_cast<size_t>(std::min(static_cast<int>(from_edge * per_bin_), bins_ - 1));
+  add_saturating(&t->profile[2 * bin], fixed(perpendicular));
+  add_saturating(&t->profile[2 * bin + 1], fixed(parallel));
+}
+
+void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
+  const bool one_wavelength = s_.wavelength_nm > 0;
+  const Spectral fixed_light = one_wavelength ? spectral_at(s_.wavelength_nm) : Spectral{};
+  for (uint64_t k = first; k < first + count; ++k) {
+    RayRandom g(s_.seed, k);
+    const double nm = one_wavelength ? s_.wavelength_nm : sampler_.draw(g.uniform());
+    const Spectral light = one_wavelength ? fixed_light : spectral_at(nm);
+    // Where on the sun's disc the ray comes from, evenly over it.
+    double ox = 0, oy = 0;
+    if (disc_radius_ > 0) {
+      double q;
+      do {
+        ox = g.signed_unit();
+        oy = g.signed_unit();
+        q = ox * ox + oy * oy;
+      } while (q >= 1);
+      ox *= disc_radius_;
+      oy *= disc_radius_;
+    }
+    if (s_.optics == Method::Rays) {
+      // Evenly over the drop's cross-section: the impact parameter's square
+      // is uniform.
+      Outgoing out;
+      trace_drop(sqrt(g.uniform()), light.n, &out);
+      for (int j = 0; j < 3; ++j)
+        deposit(t, out.angle[j], ox, oy, out.perpendicular[j], out.parallel[j], light.cmf);
+    } else {
+      int polarisation;
+      double angle, power;
+      wave_->draw(nm, g.uniform(), g.uniform(), &polarisation, &angle, &power);
+      deposit(t, kPi - angle, ox, oy, polarisation == 0 ? power : 0, polarisation == 1 ? power : 0,
+              light.cmf);
+    }
+  }
+}
+
+// Calls work(y) for every row y below `rows` on `threads` threads: each
+// pixel is its own, so any split gives the same values.
+template <typename Work>
+void for_rows(size_t rows, int threads, Work work) {
+  std::atomic<size_t> next{0};
+  auto take = [&] {
+    for (size_t y; (y = next++) < rows;) work(y);
+  };
+  std::vector<std::thread> pool;
+  for (size_t k = 1; k < std::min(static_cast<size_t>(std::max(threads, 1)), rows); ++k)
+    pool.emplace_back(take);
+  take();
+  for (std::thread& th : pool) th.join();
+}
+
+std::vector<double> Sky::radiance(const Tally& t, uint64_t rays) const {
+  // Each ring's radiance: its power over its solid angle, 2 pi (cos a - cos b).
+  std::vector<double> radiance(t.rings.size());
+  for (int j = 0; j < rings_; ++j) {
+    const double solid = 2 * kPi * (cos(j * ring_) - cos(std::min(kPi, (j + 1) * ring_)));
+    const double k = rays > 0 && solid > 0 ? 1 / (static_cast<double>(rays) * kScale * solid) : 0;
+    for (int c = 0; c < 6; ++c)
+      radiance[6 * static_cast<size_t>(j) + c] =
+          static_cast<double>(t.rings[6 * static_cast<size_t>(j) + c]) * k;
+  }
+  return radiance;
+}
+
+// The sky's XYZ over pixel (x, y), the mean of four points in it.  At each
+// point (hx, hy radians right of and above the camera's centre): the angle
+// from the antisolar point on the sphere, the rings either side of it, and
+// the filter across the direction from the antisolar point.
+void Sky::pixel_xyz(const std::vector<double>& radiance, size_t x, size_t y, double xyz[3]) const {
+  const double e = s_.sun_elevation_deg * kRadian;
+  xyz[0] = xyz[1] = xyz[2] = 0;
+  for (int q = 0; q < 4; ++q) {
+    const double hx = (static_cast<double>(x) + 0.25 + 0.5 * (q & 1) - xbase_) / to_x_;
+    const double hy = (ybase_ - static_cast<double>(y) - 0.25 - 0.5 * (q >> 1)) / to_y_;
+    const double angle = angle_from_antisolar(hx, hy, cos_e_, sin_e_);
+    const double f = std::max(0.0, angle * per_ring_ - 0.5);
+    const size_t j0 = std::min(static_cast<size_t>(f), static_cast<size_t>(rings_ - 1));
+    const size_t j1 = std::min(j0 + 1, static_cast<size_t>(rings_ - 1));
+    const double u = std::min(1.0, f - static_cast<double>(j0));
+    double across = 0.25, along = 0.25;
+    if (s_.polarizer) {
+      const double rx = hx, ry = hy + e, r = sqrt(rx * rx + ry * ry);
+      const double c = r > 0 ? (cos_a_ * rx + sin_a_ * ry) / r : 1;
+      along = 0.25 * c * c;  // the filter's share of the field across the ring
+      across = 0.25 - along;
+    }
+    const double* a = &radiance[6 * j0];
+    const double* b = &radiance[6 * j1];
+    for (int c = 0; c < 3; ++c)
+      xyz[c] +=
+          across * (a[c] + (b[c] - a[c]) * u) + along * (a[3 + c] + (b[3 + c] - a[3 + c]) * u);
+  }
+}
+
+void Sky::sky_xyz(const Tally& t, uint64_t rays, std::vector<float>* out, int threads) const {
+  const size_t w = static_cast<size_t>(s_.width);
+  const size_t rows = static_cast<size_t>(std::min(ybase_row_, s_.height));
+  const std::vector<double> r = radiance(t, rays);
+  std::vector<float>& sky = *out;
+  sky.assign(rows * w * 3, 0.0f);
+  for_rows(rows, threads, [&](size_t y) {
+    for (size_t x = 0; x < w; ++x) {
+      double xyz[3];
+      pixel_xyz(r, x, y, xyz);
+      for (int c = 0; c < 3; ++c) sky[3 * (y * w + x) + c] = static_cast<float>(xyz[c]);
+    }
+  });
+}
+
+double Sky::develop(const Tally& t, uint64_t rays, double exposure, bool has_backdrop,
+                    uint32_t* pixels, int threads) const {
+  const size_t w = static_cast<size_t>(s_.width), h = static_cast<size_t>(s_.height);
+  const size_t rows = static_cast<size_t>(std::min(ybase_row_, s_.height));
+  const std::vector<double> r = radiance(t, rays);
+  if (exposure <= 0) {
+    // From at most a million pixels, on an even grid: a large picture
+    // needs no second copy of itself to pick its exposure.
+    const size_t step =
+        std::max<size_t>(1, static_cast<size_t>(ceil(sqrt(static_cast<double>(rows * w) / 1e6))));
+    std::vector<double> lum;
+    for (size_t y = step / 2; y < rows; y += step)
+      for (size_t x = step / 2; x < w; x += step) {
+        double xyz[3];
+        pixel_xyz(r, x, y, xyz);
+        if (xyz[1] > 0) lum.push_back(xyz[1]);
+      }
+    exposure = 1;
+    if (!lum.empty()) {
+      const size_t at = static_cast<size_t>(0.999 * static_cast<double>(lum.size() - 1));
+      std::nth_element(lum.begin(), lum.begin() + static_cast<long>(at), lum.end());
+      if (lum[at] > 0) exposure = 1 / lum[at];
+    }
+  }
+  for_rows(h, threads, [&](size_t y) {
+    for (size_t x = 0; x < w; ++x) {
+      uint32_t& out = pixels[y * w + x];
+      if (y >= rows) {
+        if (!has_backdrop) out = 0x141210;  // dark ground
+        continue;
+      }
+      double xyz[3], rgb[3];
+      pixel_xyz(r, x, y, xyz);
+      xyz_to_linear_srgb(xyz[0] * exposure, xyz[1] * exposure, xyz[2] * exposure, rgb);
+      uint32_t v = 0;
+      for (int c = 0; c < 3; ++c) {
+        double linear = rgb[c];
+        if (has_backdrop) linear += srgb_linear((out >> (16 - 8 * c)) & 0xFF);
+        v = (v << 8) | static_cast<uint32_t>(srgb_byte(linear));
+      }
+      out = v;
+    }
+  });
+  return exposure;
+}
+
+double Sky::profile_angle(int bin) const {
+  const double lo = kProfileFrom + bin * bin_, hi = std::min(180.0, lo + bin_);
+  return 0.5 * (lo + hi);
+}
+
+void Sky::profile_value(const Tally& t, uint64_t rays, int bin, double* perpendicular,
+                        double* parallel) const {
+  const double lo = kProfileFrom + bin * bin_, hi = std::min(180.0, lo + bin_);
+  // The bin's solid angle: a ring of the sphere, 2 pi (cos lo - cos hi).
+  const double solid = 2 * kPi * (cos(lo * kRadian) - cos(hi * kRadian));
+  const double k = rays > 0 && solid > 0 ? 1 / (static_cast<double>(rays) * kScale * solid) : 0;
+  *perpendicular = static_cast<double>(t.profile[2 * bin]) * k;
+  *parallel = static_cast<double>(t.profile[2 * bin + 1]) * k;
+}
+
+}  // namespace physical
