@@ -4,15 +4,10 @@ static server (no cross-origin isolation), driven through Selenium.
 
     lab_e2e.py SITE
 
- - the canvas fills in with a bow: along the primary's arc, where the sky
-   layout puts 42 degrees from the antisolar point, brighter than in
-   Alexander's band outside it;
- - a new sun's height restarts the build-up (the new run's first picture
-   holds fewer rays than the old run's last) and the bow moves down by it;
- - Save PNG downloads the canvas as it was at the click, pixel for pixel
-   (clicked as a new run starts, when later pictures still change it);
- - on a phone's screen (390 x 844) the page does not scroll sideways and
-   the bow builds up there too.
+ - the canvas fills in with the primary along its arc;
+ - a higher sun restarts the build-up and lowers the bow;
+ - Save PNG downloads the canvas as it was at the click, pixel for pixel;
+ - on a phone's screen (390 x 844) the page fits its width, with the bow.
 
 Runs under Debian's Python (its python3-selenium).  Exit 0 when all pass,
 1 on a failure, 77 when Chromium or its driver is missing.
@@ -20,6 +15,7 @@ Runs under Debian's Python (its python3-selenium).  Exit 0 when all pass,
 
 import base64
 import glob
+import math
 import os
 import shutil
 import subprocess
@@ -43,12 +39,17 @@ def within(seconds, check):
         time.sleep(0.2)
 
 
-CANVAS = """
+# A picture's size and RGBA bytes, in base64.
+RGBA = """
+function rgba(d, size) {
+  let s = '';
+  for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
+  return [size.width, size.height, btoa(s)];
+}
+"""
+CANVAS = RGBA + """
 const c = document.getElementById('sky');
-const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-let s = '';
-for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
-return [c.width, c.height, btoa(s)];
+return rgba(c.getContext('2d').getImageData(0, 0, c.width, c.height).data, c);
 """
 
 
@@ -57,69 +58,44 @@ def canvas(driver, before=""):
     return w, h, base64.b64decode(data)
 
 
-def column(w, h, rgba, elevation):
-    """Luminance against the angle from the antisolar point (0.1-degree
-    steps from 20 to 58), straight up from it: the classic sky layout puts
-    the horizon above it at (w/2, 7h/8) and 60 degrees at 5h/8 pixels."""
-    xbase, ybase, ydiff = w // 2, 7 * h // 8, 5 * h // 8
-    out = {}
-    for tenth in range(200, 581):
-        above = tenth / 10 - elevation  # degrees above the horizon
-        y = int(round(ybase - above * ydiff / 60))
-        if above <= 0 or not 0 <= y < h:
-            continue
-        total = 0
-        for x in (xbase - 1, xbase, xbase + 1):
-            r, g, b = rgba[4 * (y * w + x):4 * (y * w + x) + 3]
-            total += 0.2126 * r + 0.7152 * g + 0.0722 * b
-        out[tenth] = total / 3
-    return out
+def lum(w, h, rgba, angle, direction=90, elevation=0):
+    """The luminance `angle` degrees from the antisolar point, `direction`
+    degrees round from the horizontal: the classic sky layout puts the
+    horizon above that point at (w/2, 7h/8), and 60 degrees at (w-50)/2
+    and 5h/8 pixels.  Straight up, right for any sun's height; elsewhere
+    for the sun on the horizon."""
+    a = math.radians(direction)
+    x = int(round(w // 2 + angle * math.cos(a) * ((w - 50) // 2) / 60))
+    y = int(round(7 * h // 8 - (angle * math.sin(a) - elevation) * (5 * h // 8) / 60))
+    r, g, b = rgba[4 * (y * w + x):4 * (y * w + x) + 3]
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
 
 
 def bow_at(w, h, rgba, elevation):
-    """The primary's brightest point within 39.5-43 degrees of the
-    antisolar point, and brighter there than anywhere in 44.5-48."""
-    lum = column(w, h, rgba, elevation)
-    near = [t for t in lum if 360 <= t <= 460]
-    if len(near) < 50:
-        return False
-    peak = max(near, key=lambda t: lum[t])
-    band = [lum[t] for t in lum if 445 <= t <= 480]
-    return 395 <= peak <= 430 and band and lum[peak] > 1.3 * max(band) and lum[peak] > 40
+    """Straight up, the sky's brightest within 36-46 degrees of the
+    antisolar point lies at 39.5-43 (the primary) and outshines
+    Alexander's band (44.5-48) by a third."""
+    sky = {t: lum(w, h, rgba, t / 10, 90, elevation) for t in range(360, 481)}
+    peak = max(range(360, 461), key=sky.get)
+    return 395 <= peak <= 430 and sky[peak] > max(40, 1.3 * max(sky[t] for t in range(445, 481)))
 
 
 def arc(w, h, rgba):
-    """With the sun on the horizon: the primary all around its arc, every
-    30 degrees from the horizon, brighter at 42 degrees than at 46."""
-    import math
-    xbase, ybase = w // 2, 7 * h // 8
-    px, py = (w - 50) // 2 / 60, 5 * h // 8 / 60  # pixels per degree
-
-    def lum(angle, direction):
-        a = math.radians(direction)
-        x = int(round(xbase + angle * math.cos(a) * px))
-        y = int(round(ybase - angle * math.sin(a) * py))
-        r, g, b = rgba[4 * (y * w + x):4 * (y * w + x) + 3]
-        return 0.2126 * r + 0.7152 * g + 0.0722 * b
-
-    return all(max(lum(a / 2, d) for a in range(81, 86)) > 1.3 * lum(46.5, d)
+    """The sun on the horizon: the primary all round its arc."""
+    return all(max(lum(w, h, rgba, a / 2, d) for a in range(81, 86)) > 1.3 * lum(w, h, rgba, 46.5, d)
                for d in (15, 45, 75, 105, 135, 165))
 
 
 # The saved file's own samples, decoded by the browser with no colour
 # management (arguments[0]: the file in base64), as the canvas returns them.
-DECODE = """
+DECODE = RGBA + """
 const done = arguments[arguments.length - 1];
 fetch('data:image/png;base64,' + arguments[0]).then(r => r.blob())
   .then(b => createImageBitmap(b, {colorSpaceConversion: 'none', premultiplyAlpha: 'none'}))
   .then(picture => {
-    const c = new OffscreenCanvas(picture.width, picture.height);
-    const g = c.getContext('2d');
+    const g = new OffscreenCanvas(picture.width, picture.height).getContext('2d');
     g.drawImage(picture, 0, 0);
-    const d = g.getImageData(0, 0, c.width, c.height).data;
-    let s = '';
-    for (let i = 0; i < d.length; i += 8192) s += String.fromCharCode.apply(null, d.subarray(i, i + 8192));
-    done([c.width, c.height, btoa(s)]);
+    done(rgba(g.getImageData(0, 0, picture.width, picture.height).data, picture));
   }, error => done(String(error)));
 """
 
@@ -203,13 +179,10 @@ def saves(driver, downloads):
     # The click and the read in one script: no picture lands in between.
     w, h, shown = canvas(driver, "document.getElementById('save').click();")
     within(30, lambda: canvas(driver)[2] != shown)
-    saved = within(30, lambda: [p for p in glob.glob(os.path.join(downloads, "*.png"))])
+    # Chromium writes to a .crdownload and renames the whole file.
+    saved = within(30, lambda: glob.glob(os.path.join(downloads, "*.png")))
     if not saved:
         fail("lab: Save PNG downloaded nothing")
-    size = -1
-    while size != os.path.getsize(saved[0]):  # the file is renamed into place whole
-        size = os.path.getsize(saved[0])
-        time.sleep(0.2)
     with open(saved[0], "rb") as f:
         decoded = driver.execute_async_script(DECODE, base64.b64encode(f.read()).decode())
     if not isinstance(decoded, list):
