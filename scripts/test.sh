@@ -93,6 +93,7 @@ cmake --preset web >/dev/null
 cmake --build --preset web --parallel "$jobs"
 /usr/bin/python3 tests/web/web_e2e.py build/web/site build/default/bin/rainbow_render \
   build/default/bin/rainbow_stretch_ref
+/usr/bin/python3 tests/web/lab_e2e.py build/web/site
 passed=$((passed + 1))
 
 step "all checks passed"
