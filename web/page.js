@@ -81,6 +81,76 @@
     });
   }
 
+  // The site's service worker (service_worker.js) keeps the site for use
+  // offline and makes the pages it serves cross-origin isolated, which only
+  // rainbow_threaded needs (its worker thread shares the program's memory).
+  // The others start at once without it, and register it once they have
+  // started, so its copy of the site does not slow their first visit.
+  const threads = program === 'threaded';
+  const workers = 'serviceWorker' in navigator && self.isSecureContext ? navigator.serviceWorker : null;
+  const reloaded = 'rainbow-reloaded:' + location.pathname;
+  function register() {
+    return workers ? workers.register('service_worker.js').then(() => true, () => false)
+                   : Promise.resolve(false);
+  }
+  if (workers) {
+    // A new build's worker took over from the one this page came from:
+    // the page starts again from the new build, so it never runs with
+    // files of two builds.
+    const before = workers.controller;
+    workers.addEventListener('controllerchange', () => {
+      if (before) location.reload();
+    });
+  }
+
+  // True when the program can start here; otherwise the page says why in
+  // one sentence, and for rainbow_threaded links the page that draws the
+  // same picture without threads.
+  async function mayStart() {
+    if (location.protocol === 'file:') {
+      refuse('This browser does not run the program from a file on this computer: ' +
+             'open the site from a web server.');
+      return false;
+    }
+    if (!threads) {
+      if (document.readyState === 'complete') register();
+      else window.addEventListener('load', register);
+      return true;
+    }
+    if (self.crossOriginIsolated) {
+      sessionStorage.removeItem(reloaded);
+      register();
+      return true;
+    }
+    // The first visit: once the worker serves this page, a reload (one
+    // only) makes it isolated.
+    if (!sessionStorage.getItem(reloaded) && await register()) {
+      if (!workers.controller) {
+        await new Promise(done => workers.addEventListener('controllerchange', done, {once: true}));
+      }
+      sessionStorage.setItem(reloaded, '1');
+      location.reload();
+      return false;
+    }
+    refuse('This page needs a feature that this browser withholds here (memory shared ' +
+           'between threads):', 'rainbow_plain draws the same picture', 'plain.html' + location.search);
+    return false;
+  }
+
+  function refuse(text, linkText, href) {
+    say(text, false);
+    if (linkText) {
+      const link = document.createElement('a');
+      link.textContent = linkText;
+      link.href = href;
+      status.appendChild(link);
+      status.appendChild(document.createTextNode('.'));
+    }
+    status.dataset.refused = 'true';
+    canvas.hidden = true;
+    closeButton.disabled = true;
+  }
+
   // exit() unwinds the program with an exception the page need not show.
   window.addEventListener('error', e => {
     if (e.error && e.error.name === 'ExitStatus') e.preventDefault();
@@ -94,15 +164,7 @@
   }
 
   async function start() {
-    if (!self.crossOriginIsolated) {
-      say('rainbow_' + program + ' is built for threads (shared memory), which this browser ' +
-          'allows only on a cross-origin-isolated page: serve the site with the headers ' +
-          '"Cross-Origin-Opener-Policy: same-origin" and ' +
-          '"Cross-Origin-Embedder-Policy: require-corp" (scripts/serve.sh does).');
-      canvas.hidden = true;
-      closeButton.disabled = true;
-      return;
-    }
+    if (!await mayStart()) return;
     const bytes = fileName ? await pictureBytes() : null;
     window.Module = {
       canvas: canvas,
