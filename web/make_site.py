@@ -35,13 +35,13 @@ def site_files(site):
 
 def stamp(site, template):
     files = site_files(site)
-    digest = hashlib.sha256()
+    with open(template, encoding="utf-8") as f:
+        text = f.read()
+    digest = hashlib.sha256(text.encode())  # the worker's own code is part of the build
     for path in files:
         with open(os.path.join(site, path), "rb") as f:
             data = f.read()
         digest.update(b"%s\0%d\0" % (path.encode(), len(data)) + data)
-    with open(template, encoding="utf-8") as f:
-        text = f.read()
     if "'@BUILD@'" not in text or "['@FILES@']" not in text:
         raise ValueError("%s has no '@BUILD@' or ['@FILES@'] to fill in" % template)
     text = text.replace("'@BUILD@'", "'%s'" % digest.hexdigest()[:16])

@@ -102,11 +102,30 @@
       if (before) location.reload();
     });
   }
+  // Resolves once the page may run the build it came from: the site has no
+  // new build, or the new one failed to install; when one takes over, the
+  // page starts again from it (above) meanwhile.  Asked before the program
+  // starts: the browser asks seldom on its own, and Chromium leaves the
+  // question unanswered while a program runs in the page (its events wait
+  // behind the program's turns).  Offline the answer is at once; without
+  // one within ten seconds (a network that hangs) the kept build runs.
+  async function noNewBuild() {
+    const registration = await workers.getRegistration();
+    if (!registration) return;
+    const asked = registration.update().then(() => registration.installing || registration.waiting,
+                                             () => null);
+    const fresh = await Promise.race([asked, new Promise(done => setTimeout(done, 10000, null))]);
+    if (!fresh) return;
+    await new Promise(done => fresh.addEventListener('statechange', () => {
+      if (fresh.state === 'redundant') done();
+    }));
+  }
 
   // True when the program can start here; otherwise the page says why in
   // one sentence, and for rainbow_threaded links the page that draws the
   // same picture without threads.
   async function mayStart() {
+    if (workers && workers.controller) await noNewBuild();
     if (location.protocol === 'file:') {
       refuse('This browser does not run the program from a file on this computer: ' +
              'open the site from a web server.');
@@ -126,7 +145,11 @@
     // only) makes it isolated.
     if (!sessionStorage.getItem(reloaded) && await register()) {
       if (!workers.controller) {
-        await new Promise(done => workers.addEventListener('controllerchange', done, {once: true}));
+        // An active worker does not take a page loaded past it (a forced
+        // reload) until asked.
+        const changed = new Promise(done => workers.addEventListener('controllerchange', done, {once: true}));
+        (await workers.ready).active.postMessage('claim');
+        await changed;
       }
       sessionStorage.setItem(reloaded, '1');
       location.reload();

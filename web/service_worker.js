@@ -33,6 +33,12 @@ self.addEventListener('activate', event => {
                       .then(() => self.clients.claim()));
 });
 
+// A page loaded past this worker (a forced reload) that needs isolation
+// asks to be taken.
+self.addEventListener('message', event => {
+  if (event.data === 'claim') event.waitUntil(self.clients.claim());
+});
+
 // Types by name: a static host that does not know .wasm sends it as bytes,
 // and the browser compiles wasm while it downloads only when it is typed.
 const TYPES = {html: 'text/html; charset=utf-8', js: 'text/javascript', wasm: 'application/wasm',
