@@ -12,7 +12,8 @@ static server with no special headers (scripts/serve.sh --no-headers).
  - after one visit, with the network gone: all four pages load and draw;
  - the site is installable (no installability errors);
  - a changed build served in place: the next visit, after at most one
-   reload, runs only the new build's files;
+   reload, runs only the new build's files, and a picture chosen before
+   is still there;
  - ZIP unzipped into a fresh folder and served: plain draws;
  - a phone (390 x 844, touch): no sideways scrolling, the Close button and
    the picture chooser within reach, the canvas filling the rest.
@@ -23,6 +24,7 @@ Runs under Debian's Python (its python3-selenium).  Exit 0 when all pass,
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -138,8 +140,28 @@ def with_worker(url):
     print("ok: after one visit all four pages and the index work without the network")
 
 
+OWN = (10, 200, 30)  # a person's own picture: one colour
+
+
+def own_picture(path):
+    """A 4 x 4 BMP of the colour OWN."""
+    pixels = bytes(OWN[::-1]) * 16
+    with open(path, "wb") as f:
+        f.write(b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) +
+                struct.pack("<IiiHHIIiiII", 40, 4, 4, 1, 24, 0, len(pixels), 2835, 2835, 0, 0) +
+                pixels)
+
+
+def shows_own(driver):
+    return script(driver, """
+        const c = document.getElementById('canvas');
+        return c && c.width ? [...c.getContext('2d').getImageData(0, 0, 1, 1).data.slice(0, 3)] : null;
+        """) == list(OWN)
+
+
 def update(site, work):
-    """A new build served in place of the one the worker keeps."""
+    """A new build served in place of the one the worker keeps; a person's
+    own picture stays."""
     copy = os.path.join(work, "update")
     shutil.copytree(site, copy)
     server, url = web_e2e.serve(copy, headers=False)
@@ -148,6 +170,11 @@ def update(site, work):
         visit(driver, url, "plain")
         if not within(20, lambda: cached(driver)):
             fail("update: the first build is not kept")
+        own_picture(os.path.join(work, "own.bmp"))
+        driver.get(url + "bitmap.html" + SIZE)
+        driver.find_element("id", "choose").send_keys(os.path.join(work, "own.bmp"))
+        if not within(20, lambda: shows_own(driver)):
+            fail("update: bitmap does not show the picture chosen")
         with open(os.path.join(copy, "page.js"), "a") as f:
             f.write("\nwindow.__build = 'second';\n")
         subprocess.run([sys.executable, os.path.join(ROOT, "web", "make_site.py"), "--stamp", copy,
@@ -165,14 +192,14 @@ def update(site, work):
             caches.keys().then(names => done([names, +sessionStorage.loads]));""")
         if state[0] != ["rainbow-" + build] or state[1] > 2:
             fail("update: caches %r after %d loads (want only rainbow-%s)" % (state[0], state[1], build))
-        # What the page and its program were served came from the new build.
-        names = script(driver, "return performance.getEntriesByType('resource').map(e => e.name);")
-        if not any(n.endswith("rainbow_plain.wasm") for n in names):
-            fail("update: the program's wasm was not loaded by the new page")
+        driver.get(url + "bitmap.html?picture=own&" + SIZE[1:])
+        if not within(20, lambda: shows_own(driver)):
+            fail("update: the picture chosen before it is gone")
     finally:
         driver.quit()
         server.kill()
-    print("ok: a new build replaces the old one whole after %d reload" % (state[1] - 1))
+    print("ok: a new build replaces the old one whole after %d reload; the picture chosen stays" %
+          (state[1] - 1))
 
 
 def from_zip(zip_path, work):
