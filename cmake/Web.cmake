@@ -6,12 +6,14 @@
 # photo start no thread, and without shared memory they start on any static
 # host, with no headers.  The layer's thread-local state (the last error,
 # each thread's device context) needs nothing more there: without threads
-# wasm-ld makes each thread_local an ordinary global, and the layer's locks
-# and atomics are plain loads and stores.  rainbow_threaded is a build of
+# wasm-ld makes each thread_local an ordinary global, the layer's locks do
+# nothing and its atomics are plain loads and stores.  rainbow_threaded is a build of
 # its own, in build/web/threads (web/CMakeLists.txt): with -pthread the
 # runtime, every object linked in and the memory (shared) all change.
 option(RAINBOW_WEB_THREADS "Build with the threaded runtime (rainbow_threaded's sub-build)" OFF)
 mark_as_advanced(RAINBOW_WEB_THREADS)
+# Saturating float-to-integer conversions: without them every conversion in
+# the step is wrapped in range checks and branches.
 set(RAINBOW_WEB_FLAGS -mnontrapping-fptoint)
 if(RAINBOW_WEB_THREADS)
   list(APPEND RAINBOW_WEB_FLAGS -pthread)
@@ -20,8 +22,6 @@ endif()
 
 include(ExternalProject)
 
-# Saturating float-to-integer conversions: without them every conversion in
-# the step is wrapped in range checks and branches.
 add_compile_options(${RAINBOW_WEB_FLAGS})
 string(REPLACE ";" " " _web_c_flags "${RAINBOW_WEB_FLAGS}")
 
