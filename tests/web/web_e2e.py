@@ -237,7 +237,7 @@ def main(argv):
     headers = argv[1:2] != ["--no-headers"]
     argv = argv[:1] + argv[1 + (not headers):]
     if len(argv) != 4:
-        print(__doc__.splitlines()[3].strip(), file=sys.stderr)
+        print(__doc__.splitlines()[5].strip(), file=sys.stderr)
         return 2
     site, render, stretch_ref = argv[1:]
     if not shutil.which("chromium") or not shutil.which("chromedriver"):
