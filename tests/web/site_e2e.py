@@ -59,7 +59,7 @@ def script(driver, js):
 
 def draws(driver, name):
     """The program's bows are on the canvas (and its picture, for the
-    backdrop programs: the top row is not black)."""
+    backdrop programs: the sky's corner is not black)."""
     return script(driver, """
         const c = document.getElementById('canvas');
         if (!c || c.hidden || !c.width) return false;
@@ -73,17 +73,20 @@ def draws(driver, name):
 def visit(driver, url, name, query=SIZE):
     driver.get(url + name + ".html" + query)
     if not within(20, lambda: draws(driver, name)):
-        fail("%s: nothing drawn (%r)" % (name, script(driver, "return document.getElementById('status').textContent")))
+        fail("%s: nothing drawn (%r)" %
+             (name, script(driver, "return document.getElementById('status').textContent")))
 
 
-def cached(driver):
-    """The service worker controls the page and its build's cache holds every file."""
+def cached(driver, site):
+    """The service worker controls the page and its build's cache holds
+    every file of the site but the worker itself."""
+    files = sum(len(names) for _, _, names in os.walk(site)) - 1
     return driver.execute_async_script("""
         const done = arguments[arguments.length - 1];
         if (!navigator.serviceWorker.controller) return done(false);
         caches.keys().then(names => names.length === 1 ? caches.open(names[0]) : null)
             .then(cache => cache ? cache.keys() : [])
-            .then(keys => done(keys.length >= 20));""")
+            .then(keys => done(keys.length === arguments[0]));""", files)
 
 
 def bypassed(url):
@@ -110,7 +113,7 @@ def bypassed(url):
     print("ok: past the service worker plain, bitmap and photo draw; threaded says: " + said[0])
 
 
-def with_worker(url):
+def with_worker(url, site):
     """A first visit to threaded, then the site offline and installable."""
     driver = browser()
     try:
@@ -120,7 +123,7 @@ def with_worker(url):
         if loads[0] > 2 or not loads[1] or loads[2] < 1:
             fail("threaded: %d loads, isolated %s, %d worker threads" % tuple(loads))
         print("ok: threaded draws with its worker thread after %d reload" % (loads[0] - 1))
-        if not within(20, lambda: cached(driver)):
+        if not within(20, lambda: cached(driver, site)):
             fail("the service worker does not hold the site")
         driver.get(url + "index.html")
         errors = driver.execute_cdp_cmd("Page.getInstallabilityErrors", {})["installabilityErrors"]
@@ -168,7 +171,7 @@ def update(site, work):
     driver = browser()
     try:
         visit(driver, url, "plain")
-        if not within(20, lambda: cached(driver)):
+        if not within(20, lambda: cached(driver, copy)):
             fail("update: the first build is not kept")
         own_picture(os.path.join(work, "own.bmp"))
         driver.get(url + "bitmap.html" + SIZE)
@@ -285,7 +288,7 @@ def main(argv):
     server, url = web_e2e.serve(site, headers=False)
     try:
         bypassed(url)
-        with_worker(url)
+        with_worker(url, site)
         phone(url)
         server.kill()
         update(site, work)
