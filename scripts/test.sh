@@ -91,8 +91,13 @@ passed=$((passed + 1))
 step "the browser build, its pages driven in headless Chromium"
 cmake --preset web >/dev/null
 cmake --build --preset web --parallel "$jobs"
-/usr/bin/python3 tests/web/web_e2e.py build/web/site build/default/bin/rainbow_render \
-  build/default/bin/rainbow_stretch_ref
+for headers in "" --no-headers; do
+  /usr/bin/python3 tests/web/web_e2e.py $headers build/web/site build/default/bin/rainbow_render \
+    build/default/bin/rainbow_stretch_ref
+  passed=$((passed + 1))
+done
+/usr/bin/python3 tests/web/site_e2e.py build/web/site build/web/rainbow-web-*.zip
+passed=$((passed + 1))
 /usr/bin/python3 tests/web/lab_e2e.py build/web/site
 passed=$((passed + 1))
 

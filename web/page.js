@@ -81,6 +81,99 @@
     });
   }
 
+  // The site's service worker (service_worker.js) keeps the site for use
+  // offline and makes the pages it serves cross-origin isolated, which only
+  // rainbow_threaded needs (its worker thread shares the program's memory).
+  // The others start at once without it, and register it once they have
+  // started, so its copy of the site does not slow their first visit.
+  const threads = program === 'threaded';
+  const workers = 'serviceWorker' in navigator && self.isSecureContext ? navigator.serviceWorker : null;
+  const reloaded = 'rainbow-reloaded:' + location.pathname;
+  function register() {
+    return workers ? workers.register('service_worker.js').then(() => true, () => false)
+                   : Promise.resolve(false);
+  }
+  if (workers) {
+    // A new build's worker took over from the one this page came from:
+    // the page starts again from the new build, so it never runs with
+    // files of two builds.
+    const before = workers.controller;
+    workers.addEventListener('controllerchange', () => {
+      if (before) location.reload();
+    });
+  }
+  // Resolves once the page may run the build it came from: the site has no
+  // new build, or the new one failed to install; when one takes over, the
+  // page starts again from it (above) meanwhile.  Asked before the program
+  // starts: the browser asks seldom on its own, and Chromium leaves the
+  // question unanswered while a program runs in the page (its events wait
+  // behind the program's turns).  Offline the answer is at once; without
+  // one within ten seconds (a network that hangs) the kept build runs.
+  async function noNewBuild() {
+    const registration = await workers.getRegistration();
+    if (!registration) return;
+    const asked = registration.update().then(() => registration.installing || registration.waiting,
+                                             () => null);
+    const fresh = await Promise.race([asked, new Promise(done => setTimeout(done, 10000, null))]);
+    if (!fresh) return;
+    await new Promise(done => fresh.addEventListener('statechange', () => {
+      if (fresh.state === 'redundant') done();
+    }));
+  }
+
+  // True when the program can start here; otherwise the page says why in
+  // one sentence, and for rainbow_threaded links the page that draws the
+  // same picture without threads.
+  async function mayStart() {
+    if (workers && workers.controller) await noNewBuild();
+    if (location.protocol === 'file:') {
+      refuse('This browser does not run the program from a file on this computer: ' +
+             'open the site from a web server.');
+      return false;
+    }
+    if (!threads) {
+      if (document.readyState === 'complete') register();
+      else window.addEventListener('load', register);
+      return true;
+    }
+    if (self.crossOriginIsolated) {
+      sessionStorage.removeItem(reloaded);
+      register();
+      return true;
+    }
+    // The first visit: once the worker serves this page, a reload (one
+    // only) makes it isolated.
+    if (!sessionStorage.getItem(reloaded) && await register()) {
+      if (!workers.controller) {
+        // An active worker does not take a page loaded past it (a forced
+        // reload) until asked.
+        const changed = new Promise(done => workers.addEventListener('controllerchange', done, {once: true}));
+        (await workers.ready).active.postMessage('claim');
+        await changed;
+      }
+      sessionStorage.setItem(reloaded, '1');
+      location.reload();
+      return false;
+    }
+    refuse('This page needs a feature that this browser withholds here (memory shared ' +
+           'between threads):', 'rainbow_plain draws the same picture', 'plain.html' + location.search);
+    return false;
+  }
+
+  function refuse(text, linkText, href) {
+    say(text, false);
+    if (linkText) {
+      const link = document.createElement('a');
+      link.textContent = linkText;
+      link.href = href;
+      status.appendChild(link);
+      status.appendChild(document.createTextNode('.'));
+    }
+    status.dataset.refused = 'true';
+    canvas.hidden = true;
+    closeButton.disabled = true;
+  }
+
   // exit() unwinds the program with an exception the page need not show.
   window.addEventListener('error', e => {
     if (e.error && e.error.name === 'ExitStatus') e.preventDefault();
@@ -94,15 +187,7 @@
   }
 
   async function start() {
-    if (!self.crossOriginIsolated) {
-      say('rainbow_' + program + ' is built for threads (shared memory), which this browser ' +
-          'allows only on a cross-origin-isolated page: serve the site with the headers ' +
-          '"Cross-Origin-Opener-Policy: same-origin" and ' +
-          '"Cross-Origin-Embedder-Policy: require-corp" (scripts/serve.sh does).');
-      canvas.hidden = true;
-      closeButton.disabled = true;
-      return;
-    }
+    if (!await mayStart()) return;
     const bytes = fileName ? await pictureBytes() : null;
     window.Module = {
       canvas: canvas,

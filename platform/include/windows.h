@@ -137,8 +137,11 @@
 //        Sleep or WaitForSingleObject on that thread holds the page meanwhile.
 //        A PostMessageA from a worker thread reaches a waiting GetMessageA at
 //        its next turn, within 16 ms.
-//     c. Every program is built with threads, so its page must be
-//        cross-origin isolated; a page that is not says so and starts nothing.
+//     c. A program that starts threads (rainbow_threaded) is built with the
+//        threaded runtime, so its page must be cross-origin isolated (the
+//        site's service worker makes it so where the host does not); where
+//        it cannot be, the page says so and starts nothing.  The others are
+//        built without threads, where CreateThread cannot start one.
 //     d. Keys come from the browser's keyCode; the browser keeps its own
 //        shortcuts (Alt+F4, Ctrl+W, F5 and the like), and no key reaches the
 //        program while a message box is up.

@@ -16,32 +16,8 @@ target_link_options(rainbow_lab PRIVATE
   -sFILESYSTEM=0 -sEXPORTED_FUNCTIONS=${_lab_exports}
   "-sEXPORTED_RUNTIME_METHODS=['UTF8ToString']")
 
-# A build whose options bring in the threaded runtime for every target
-# leaves it out of the lab's: objects with atomics cannot join memory that
-# is not shared.
-foreach(_target rainbow_lab rainbow_physical rainbow_physical_wave)
-  if(TARGET ${_target})
-    foreach(_property COMPILE_OPTIONS LINK_OPTIONS)
-      get_target_property(_options ${_target} ${_property})
-      if(_options)
-        list(REMOVE_ITEM _options -pthread)
-        set_property(TARGET ${_target} PROPERTY ${_property} "${_options}")
-      endif()
-    endforeach()
-  endif()
-endforeach()
-
 set(RAINBOW_LAB_FILES
     $<TARGET_FILE:rainbow_lab> $<TARGET_FILE_DIR:rainbow_lab>/rainbow_lab.wasm
     ${CMAKE_CURRENT_LIST_DIR}/lab.html ${CMAKE_CURRENT_LIST_DIR}/lab.js
     ${CMAKE_CURRENT_LIST_DIR}/lab_worker.js)
 
-# Where the site's own target copies its files in place, the lab's are
-# copied in after them.
-if(TARGET rainbow_site)
-  add_custom_target(rainbow_lab_site ALL
-    COMMAND ${CMAKE_COMMAND} -E copy ${RAINBOW_LAB_FILES} ${CMAKE_BINARY_DIR}/site
-    COMMENT "Putting the lab page into ${CMAKE_BINARY_DIR}/site"
-    VERBATIM)
-  add_dependencies(rainbow_lab_site rainbow_site rainbow_lab)
-endif()
