@@ -93,7 +93,9 @@ struct Event {
     kResized,  // a, b: the new client size
     kFocusGained,
     kFocusLost,
-    kKey,  // a: virtual key, b: scan code (keys.h)
+    kKey,     // a: virtual key, b: scan code (keys.h)
+    kHidden,  // nobody can see the window (a hidden page): the program may rest
+    kShown,   // seen again after kHidden, its picture as it was
   };
   Kind kind = kNone;
   WindowId window = 0;
