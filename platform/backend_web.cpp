@@ -7,7 +7,9 @@
 // page's close button, the browser window's size and the tab's visibility as
 // window events; an HTML dialog as the message box.  The program's loop runs
 // as written: PeekMessageA and GetMessageA return control to the browser
-// inside poll_event and wait_event (Asyncify), at most once a frame.
+// inside poll_event and wait_event (Asyncify), at most once a frame.  A page
+// nobody can see is a window that rests (kHidden): poll_event then returns
+// only once it is seen again or another event comes.
 #include <emscripten.h>
 #include <stdio.h>
 
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "dib.h"
 #include "keys.h"
 
 // The page's side, in web/backend_web.js.
@@ -29,6 +32,12 @@ void rb_web_yield(void);   // returns at the browser's next turn
 void rb_web_wait(int ms);  // returns on an event or after ms
 int rb_web_message_box(const char* caption, const char* text);
 double rb_web_now(void);
+
+// The largest picture file the programs read, for the page to refuse a
+// larger one before reading it (web/page.js).
+EMSCRIPTEN_KEEPALIVE double rb_web_picture_limit(void) {
+  return static_cast<double>(plat::kMaxPictureFileBytes);
+}
 }
 
 namespace plat {

@@ -36,6 +36,7 @@ struct Window {
   bool used = false;
   std::thread::id owner;               // the thread that created it
   std::atomic<bool> destroyed{false};  // read by any thread's device contexts
+  std::atomic<bool> resting{false};    // unseen, so other threads' GetDC waits (win_gdi.cpp)
   WindowClass cls;
   std::string title;
   backend::WindowId native = 0;
@@ -108,6 +109,9 @@ HDC dc_handle(const Dc* dc);
 bool brush_color(HBRUSH brush, COLORREF* color, bool* hollow);  // false: not a brush
 HBITMAP bitmap_add(std::shared_ptr<Dib> dib);                   // null: table full
 std::shared_ptr<const Dib> bitmap_from_handle(HBITMAP bitmap);  // null: not a bitmap
+// A window nobody can see rests (kHidden): GetDC on a thread other than its
+// own waits until it is seen again (kShown), up to kRestMs at a time.
+void window_rest(Window* w, bool resting);
 
 // win_file.cpp: the whole of a regular file of at most `limit` bytes; false
 // with the Win32 error set.

@@ -41,7 +41,8 @@ BOOL PlatformInjectWindowEvent(HWND hwnd, PlatformWindowEvent event, int a, int 
   static const backend::Event::Kind kinds[] = {
       backend::Event::kClose,     backend::Event::kMinimized, backend::Event::kRestored,
       backend::Event::kExposed,   backend::Event::kResized,   backend::Event::kFocusGained,
-      backend::Event::kFocusLost, backend::Event::kMaximized};
+      backend::Event::kFocusLost, backend::Event::kMaximized, backend::Event::kHidden,
+      backend::Event::kShown};
   if (event < 0 || static_cast<size_t>(event) >= sizeof kinds / sizeof kinds[0]) return FALSE;
   backend::Event e;
   e.kind = kinds[event];

@@ -37,23 +37,59 @@
   }
 
   // A picture the person chose is kept in the browser until they choose
-  // another, so the program can start again over it.
+  // another, so the program can start again over it.  Done only once the
+  // transaction has committed: a page that moves on before then aborts it,
+  // and the program would start over the picture chosen before.
   function store(mode, work) {
     return new Promise((done, failed) => {
       const open = indexedDB.open('rainbow', 1);
       open.onupgradeneeded = () => open.result.createObjectStore('pictures');
       open.onerror = () => failed(open.error);
       open.onsuccess = () => {
-        const request = work(open.result.transaction('pictures', mode).objectStore('pictures'));
-        request.onsuccess = () => done(request.result);
-        request.onerror = () => failed(request.error);
+        const db = open.result;
+        const transaction = db.transaction('pictures', mode);
+        const request = work(transaction.objectStore('pictures'));
+        transaction.oncomplete = () => {
+          db.close();
+          done(request.result);
+        };
+        transaction.onabort = transaction.onerror = () => {
+          db.close();
+          failed(transaction.error || request.error);
+        };
       };
     });
   }
+
+  // The programs refuse a larger file before reading it (GlobalAlloc,
+  // LoadImageA); the page does the same, in the program's words, before
+  // reading or keeping it.  The number is the program's own, asked once its
+  // runtime is up.
+  let knowLimit;
+  const pictureLimit = new Promise(known => { knowLimit = known; });
+  const refusal = 'LoadImage: Not enough memory resources are available to process this command.';
+  function megabytes(n) {
+    return (n / 1048576).toFixed(n < 10485760 ? 1 : 0) + ' MiB';
+  }
   async function usePicture(file) {
     if (!file) return;
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    await store('readwrite', pictures => pictures.put(bytes, program));
+    const limit = await pictureLimit;
+    if (file.size > limit) {
+      console.warn(refusal);
+      say('"' + file.name + '" (' + megabytes(file.size) + ') was not loaded, the largest ' +
+          'picture file is ' + megabytes(limit) + ': ' + refusal, false);
+      return;
+    }
+    say('Keeping "' + file.name + '" (' + megabytes(file.size) + ') in the browser…', false);
+    try {
+      // The file itself: the browser copies it into its store without
+      // this page holding its bytes.
+      await store('readwrite', pictures => pictures.put(file, program));
+    } catch (e) {
+      say('"' + file.name + '" could not be kept in the browser (' + (e && e.name) + ': ' +
+          (e && e.message) + '); the program goes on with the picture it has.', false);
+      return;
+    }
     params.set('picture', 'own');
     location.search = params.toString();
   }
@@ -61,8 +97,18 @@
     const which = params.get('picture');
     if (which === 'none') return null;
     if (which === 'own') {
-      const own = await store('readonly', pictures => pictures.get(program)).catch(() => null);
+      let own = null, why = 'it is no longer kept in this browser';
+      try {
+        own = await store('readonly', pictures => pictures.get(program));
+        // Kept as the chosen file (a Blob), or by earlier pages as bytes.
+        if (own instanceof Blob) own = new Uint8Array(await own.arrayBuffer());
+      } catch (e) {
+        own = null;
+        why = 'it could not be read back (' + (e && e.name) + ')';
+      }
       if (own) return own;
+      say('The picture you chose is missing: ' + why + '. The program starts on its own ' +
+          fileName + '.', false);
     }
     const response = await fetch(fileName);
     return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
@@ -187,7 +233,10 @@
   }
 
   async function start() {
-    if (!await mayStart()) return;
+    if (!await mayStart()) {
+      knowLimit(Infinity);  // no program to refuse for
+      return;
+    }
     const bytes = fileName ? await pictureBytes() : null;
     window.Module = {
       canvas: canvas,
@@ -195,15 +244,22 @@
       closeButton: closeButton,
       dialog: document.getElementById('message'),
       setTitle: title => { document.getElementById('title').textContent = title; },
-      preRun: [() => { if (bytes) (Module.FS || FS).writeFile(fileName, bytes); }],
-      print: text => console.log(text),
-      printErr: text => console.warn(text),
+      // The folder takes the bytes as they are (canOwn), not a copy of them.
+      preRun: [() => { if (bytes) (Module.FS || FS).writeFile(fileName, bytes, {canOwn: true}); }],
+      // A debug line ends in the system text's "\r\n": the console's lines
+      // need no carriage return.
+      print: text => console.log(text.replace(/\r$/, '')),
+      printErr: text => console.warn(text.replace(/\r$/, '')),
+      onRuntimeInitialized: () => knowLimit(Module._rb_web_picture_limit()),
       onExit: code => ended(code),
       onAbort: why => ended(null, why),
     };
     const script = document.createElement('script');
     script.src = 'rainbow_' + program + '.js';
-    script.onerror = () => say('rainbow_' + program + '.js could not be loaded.', false);
+    script.onerror = () => {
+      knowLimit(Infinity);  // no program to refuse for: the next page tries again
+      say('rainbow_' + program + '.js could not be loaded.', false);
+    };
     document.body.appendChild(script);
     canvas.focus();
   }

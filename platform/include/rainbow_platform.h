@@ -50,6 +50,8 @@ enum PlatformWindowEvent {
   PLATFORM_FOCUS_GAINED,
   PLATFORM_FOCUS_LOST,
   PLATFORM_MAXIMIZED,
+  PLATFORM_HIDDEN,
+  PLATFORM_SHOWN,
 };
 BOOL PlatformInjectWindowEvent(HWND hwnd, enum PlatformWindowEvent event, int a, int b);
 

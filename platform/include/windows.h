@@ -129,14 +129,14 @@
 //     a. A program has one window, the page's canvas.  Its client size is the
 //        page's (or ?size=WxH), not the one asked for: a WM_SIZE with the
 //        page's size follows WM_CREATE.  SetWindowPos's size and position and
-//        ShowWindow's minimise, maximise and restore change nothing; a hidden
-//        tab is a minimised window, and the page's Close button the close box.
+//        ShowWindow's minimise, maximise and restore change nothing; the
+//        page's Close button is the close box.
 //     b. The program runs on the page's thread and gives the browser its turn
 //        inside PeekMessageA and GetMessageA (at most once a frame) and while
 //        a message box is up.  A loop that calls neither freezes the page, and
 //        Sleep or WaitForSingleObject on that thread holds the page meanwhile.
 //        A PostMessageA from a worker thread reaches a waiting GetMessageA at
-//        its next turn, within 16 ms.
+//        its next turn, within 16 ms (250 ms while the page is hidden).
 //     c. A program that starts threads (rainbow_threaded) is built with the
 //        threaded runtime, so its page must be cross-origin isolated (the
 //        site's service worker makes it so where the host does not); where
@@ -151,6 +151,13 @@
 //        the page shows the site's own icon.
 //     g. Files live in the page's memory: the program's folder holds only the
 //        picture the page put there, and nothing written is kept.
+//     h. A page nobody can see (a tab behind another, a minimised browser) is
+//        a window covered by another, not a minimised one: no message says
+//        so, and on its return it is not repainted (the canvas kept its
+//        pixels).  Meanwhile the program rests: PeekMessageA's turn for the
+//        browser lasts until the page is shown again or another event
+//        comes, and GetDC on any thread but the window's waits until the
+//        page is shown, up to 100 ms a call (platform/win_gdi.cpp).
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 
