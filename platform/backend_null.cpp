@@ -1,8 +1,15 @@
-// A window-system backend with no window system: windows are sizes and
-// framebuffers in memory, and no events come (tests inject theirs through
-// the layer).  It lets the Win32 side (queue, painting, device contexts, GDI
-// objects) be built and tested without SDL, and rainbow_render draw without
-// a display.
+// Backend: none, behind backend.h.
+// Windows are sizes and framebuffers in memory, and no events come.  It lets
+// the Win32 side (queue, painting, device contexts, GDI objects) be built
+// and tested without a display (tests inject their events through a testing
+// backend wrapping this one), and rainbow_render draw.
+//
+// Implemented:
+//  [x] Windows of any size, a framebuffer each; wait_event and wake().
+// Not implemented:
+//  [ ] Anything shown: show, hide, minimise, maximise, restore and position
+//      change nothing, no event ever comes, and no message box can be shown
+//      (MessageBoxA's text goes to stderr, windows.h entry 9).
 #include <chrono>
 #include <condition_variable>
 #include <map>
