@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "memory_framebuffer.h"
 
 namespace plat {
 namespace backend {
@@ -26,8 +27,7 @@ namespace {
 
 struct NullWindow {
   int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t generation = 0;
+  MemoryFramebuffer framebuffer;
 };
 
 struct NullState {
@@ -79,16 +79,7 @@ bool framebuffer(WindowId id, Framebuffer* fb) {
   auto it = g_null.windows.find(id);
   if (it == g_null.windows.end()) return false;
   NullWindow& w = it->second;
-  const size_t n = static_cast<size_t>(w.width) * static_cast<size_t>(w.height);
-  if (w.pixels.size() != n) {
-    w.pixels.assign(n, 0);
-    ++w.generation;
-  }
-  fb->pixels = w.pixels.data();
-  fb->pitch = w.width;
-  fb->width = w.width;
-  fb->height = w.height;
-  fb->generation = w.generation;
+  w.framebuffer.take(w.width, w.height, fb);
   return true;
 }
 

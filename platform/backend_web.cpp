@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "memory_framebuffer.h"
 #include "keys.h"
 
 // The page's side, in platform/web/backend_web.js.
@@ -60,9 +61,8 @@ struct WebState {
   // The page's real size or state, owed after a call that asked for another.
   std::deque<Event> owed;
   int width = 0, height = 0;
-  std::vector<uint32_t> pixels;  // 0x00RRGGBB, the framebuffer
-  std::vector<uint32_t> rgba;    // the same in the canvas's byte order
-  uint32_t generation = 0;
+  MemoryFramebuffer framebuffer;
+  std::vector<uint32_t> rgba;  // the same in the canvas's byte order
   double last_yield = 0;
   std::atomic<bool> woken{false};
 };
@@ -109,8 +109,7 @@ void destroy_window(WindowId id) {
   if (id != kWindow) return;
   g_web.exists = false;
   g_web.owed.clear();
-  g_web.pixels.clear();
-  g_web.pixels.shrink_to_fit();
+  g_web.framebuffer.pixels = std::vector<uint32_t>();  // its memory back
 }
 
 namespace {
@@ -147,17 +146,8 @@ void set_window_icon(WindowId, const uint32_t*, int, int) {}  // the page's own 
 
 bool framebuffer(WindowId id, Framebuffer* fb) {
   if (id != kWindow || !g_web.exists) return false;
-  const size_t n = static_cast<size_t>(g_web.width) * static_cast<size_t>(g_web.height);
-  if (g_web.pixels.size() != n) {
-    g_web.pixels.assign(n, 0);
-    g_web.rgba.assign(n, 0);
-    ++g_web.generation;
-  }
-  fb->pixels = g_web.pixels.data();
-  fb->pitch = g_web.width;
-  fb->width = g_web.width;
-  fb->height = g_web.height;
-  fb->generation = g_web.generation;
+  if (g_web.framebuffer.take(g_web.width, g_web.height, fb))
+    g_web.rgba.assign(g_web.framebuffer.pixels.size(), 0);
   return true;
 }
 
@@ -168,7 +158,8 @@ void present(WindowId id, const Rect* rects, int count) {
     const Rect& r = rects[i];
     for (int y = r.y; y < r.y + r.h; ++y) {
       const size_t row = static_cast<size_t>(y) * static_cast<size_t>(pitch);
-      for (int x = r.x; x < r.x + r.w; ++x) g_web.rgba[row + x] = to_rgba(g_web.pixels[row + x]);
+      for (int x = r.x; x < r.x + r.w; ++x)
+        g_web.rgba[row + x] = to_rgba(g_web.framebuffer.pixels[row + x]);
     }
     rb_web_put(reinterpret_cast<const uint8_t*>(g_web.rgba.data()), pitch, r.x, r.y, r.w, r.h);
   }
