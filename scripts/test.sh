@@ -4,7 +4,8 @@
 # tests again under ASan+UBSan, the thread stress tests and the threaded
 # program's end-to-end test under TSan, the fuzzers for a bounded time, the
 # format check, both Windows cross-builds and their zips, the 64-bit
-# programs under Wine, and the browser build's pages in headless Chromium.
+# programs under Wine, the browser build's pages and the web backend's
+# conformance tests in headless Chromium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -105,6 +106,10 @@ cmake --preset web >/dev/null
 cmake --build --preset web --parallel "$jobs"
 run_check /usr/bin/python3 tests/web/web_e2e.py build/web/site build/default/bin/rainbow_render \
   build/default/bin/rainbow_stretch_ref
+
+step "the web backend's conformance tests in headless Chromium"
+cmake --build --preset web --parallel "$jobs" --target rainbow_web_conformance
+run_check /usr/bin/python3 tests/web_conformance/run.py build/web/bin
 
 step "totals"
 echo "$passed passed, $failed failed"
