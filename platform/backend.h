@@ -14,8 +14,9 @@
 //   (the layer's one key table is keys.h), window changes, the close box;
 // - wait_event() that sleeps until an event or a wake() from any thread;
 // - a modal message box with one OK button.
-// Hooks only tests need (event injection, native ids) are not part of it:
-// see backend_testing.h.
+// What only tests need (injected events, native ids) is not part of it and
+// not in any backend programs link: tests link a testing backend that wraps
+// the real one (testing/backend_testing.cpp).
 //
 // Yielding: a backend whose host needs control back (a browser's event
 // loop; backend_web.cpp, through Asyncify) yields to it only inside these

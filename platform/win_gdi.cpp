@@ -275,14 +275,14 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
   Dc* dc = find_dc(hdc);
   if (!dc || !inside(dc, x, y)) return CLR_INVALID;
-  dc->window->surface.set(x, y, rgb_from_colorref(color));
+  dc->window->surface.set(x, y, PlatformRgbFromColorref(color));
   return color & 0x00FFFFFF;
 }
 
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
   Dc* dc = dc_from_handle(hdc);
   if (!dc || !inside(dc, x, y)) return CLR_INVALID;
-  return colorref_from_rgb(dc->window->surface.get(x, y));
+  return PlatformColorrefFromRgb(dc->window->surface.get(x, y));
 }
 
 int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
@@ -299,7 +299,8 @@ int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   const LONG left = std::max(rect->left, dc->clip.left), top = std::max(rect->top, dc->clip.top);
   const LONG right = std::min({rect->right, dc->clip.right, static_cast<LONG>(s.draw_width())});
   const LONG bottom = std::min({rect->bottom, dc->clip.bottom, static_cast<LONG>(s.draw_height())});
-  if (right > left && bottom > top) s.fill(left, top, right, bottom, rgb_from_colorref(color));
+  if (right > left && bottom > top)
+    s.fill(left, top, right, bottom, PlatformRgbFromColorref(color));
   return 1;
 }
 
