@@ -3,6 +3,7 @@
 // while the window thread resizes and presents.
 #include <gtest/gtest.h>
 #include <rainbow_platform.h>
+#include <rainbow_testing.h>
 
 #include <limits.h>
 
