@@ -64,7 +64,7 @@ box_shown() {
 escape_ends() {
   xdotool windowfocus "$window" 2>/dev/null
   xdotool key Escape
-  wait_exit 50 || fail "Escape did not end the program within 5 s"
+  wait_exit 150 || fail "Escape did not end the program within 15 s"
   [ "$status" -eq 0 ] || fail "exit code $status after Escape"
 }
 

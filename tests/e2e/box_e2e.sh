@@ -2,10 +2,12 @@
 # End-to-end: rainbow_photo's "CreateFile" box (no wfall.jpg) goes with its
 # program.
 #  - The program killed by SIGTERM, SIGINT or SIGKILL while the box is up:
-#    within 2 s neither the box nor the program's window is left on the
-#    display, and no process the program started lives on.
-#  - Under a window manager that never maps a window, the box gives up
-#    within 10 s: its text goes to stderr and the program goes on.
+#    soon neither the box nor the program's window is left on the display,
+#    and no process the program started lives on.
+#  - Under a window manager that never maps a window, the box gives up (on
+#    its own clock): its text goes to stderr and the program goes on.
+# The waits are ceilings for a busy machine, not timings: what they look for
+# would otherwise never come.
 #
 #   box_e2e.sh RAINBOW_PHOTO X_DEAF_WM
 set -uo pipefail
@@ -27,6 +29,7 @@ trap 'kill $children $deaf_pid 2>/dev/null; e2e_cleanup' EXIT
 # Started here rather than by start_program: a background job of a script
 # ignores SIGINT, and the program would inherit that.
 start_photo() {
+  rm -f "$work/program.log"  # the last program's, until the new one has started
   (cd "$work" && exec env --default-signal=INT "$prog") >"$work/program.log" 2>&1 &
   program_pid=$!
 }
@@ -51,8 +54,8 @@ for signal in TERM INT KILL; do
   within 100 box_shown || fail "SIG$signal: no box captioned CreateFile"
   children=$(cat /proc/"$program_pid"/task/*/children 2>/dev/null)
   kill -s "$signal" "$program_pid"
-  wait_exit 20 || fail "SIG$signal: the program still runs 2 s later"
-  within 20 all_gone ||
+  wait_exit 100 || fail "SIG$signal: the program still runs 10 s later"
+  within 100 all_gone ||
     fail "SIG$signal: left $(program_windows) windows and processes '$children' behind"
   echo "ok: SIG$signal: the box, the window and their processes went with the program"
 done
@@ -62,7 +65,7 @@ deaf_pid=$!
 within 50 grep -q ready "$work/deaf_wm.log" || fail "the deaf window manager did not start"
 started=$(date +%s%N)
 start_photo
-within 100 grep -qxF "$no_file" "$work/program.log" || fail "no box text on stderr within 10 s"
+within 200 grep -qxF "$no_file" "$work/program.log" || fail "no box text on stderr within 20 s"
 elapsed_ms=$((($(date +%s%N) - started) / 1000000))
 within 50 grep -q '^LoadImage: ' "$work/program.log" || fail "the program did not go on"
 running || fail "the program ended"

@@ -43,7 +43,11 @@ need_tools() {
   done
 }
 
-# Polls a command for up to $1 tenths of a second.
+# Polls a command for up to $1 tenths of a second (longer on a busy machine:
+# the command's own time comes on top).  What a check needs is waited for
+# so, with a generous ceiling; a plain pause is left only where it gives a
+# wrong move (ending on a key it should ignore) time to show, and a slow
+# machine can then only miss that, never fail a right program.
 within() {
   local tenths=$1 i
   shift
@@ -63,15 +67,16 @@ ensure_display() {
   Xvfb -displayfd 3 -noreset -screen 0 "${1:-1280x1024}x24" -nolisten tcp \
     3>"$work/display" >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
-  within 100 test -s "$work/display" || fail "Xvfb did not start"
+  within 300 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -n 1 "$work/display")"
-  within 50 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "display $DISPLAY does not answer"
+  within 300 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "display $DISPLAY does not answer"
 }
 
 # Starts a program in $2 (a folder) with its output in $work/program.log.
 start_program() {
   local prog
   prog=$(realpath "$1")
+  rm -f "$work/program.log"  # the last program's, until the new one has started
   (cd "$2" && exec "$prog") >"$work/program.log" 2>&1 &
   program_pid=$!
 }
@@ -80,9 +85,10 @@ running() {
   kill -0 "$program_pid" 2>/dev/null
 }
 
-# The program's visible window, by title; sets $window.
+# The program's visible window, by title, within $2 seconds (default 30);
+# sets $window.
 find_window() {
-  window=$(timeout "${2:-10}" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null |
+  window=$(timeout "${2:-30}" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null |
     head -n 1)
   [ -n "$window" ]
 }

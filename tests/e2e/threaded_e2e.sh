@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end test of rainbow_threaded under X: the bows appear, Escape leaves
-# the program running, Alt+F4 ends it with exit code 0 within a second.
+# the program running, Alt+F4 ends it with exit code 0.
 #
 #   threaded_e2e.sh path/to/rainbow_threaded
 set -uo pipefail
@@ -16,13 +16,16 @@ ensure_display
 
 start_program "$program" "$work"
 find_window "$title" || fail "no visible window titled \"$title\""
-sleep 1  # the worker draws meanwhile
-
-import -window "$window" "$work/shot.png" || fail "cannot take a screenshot"
-red=$(count_colour "$work/shot.png" "#AA0000")
-green=$(count_colour "$work/shot.png" "#00AA00")
-echo "bow pixels after 1 s: red $red, green $green"
-[ "$red" -ge 100 ] && [ "$green" -ge 100 ] || fail "too few bow pixels (red $red, green $green)"
+# Until the worker has drawn enough, however slowly the machine lets it.
+bows_shown() {
+  import -window "$window" "$work/shot.png" || return 1
+  red=$(count_colour "$work/shot.png" "#AA0000")
+  green=$(count_colour "$work/shot.png" "#00AA00")
+  [ "$red" -ge 100 ] && [ "$green" -ge 100 ]
+}
+red=0 green=0
+within 150 bows_shown || fail "too few bow pixels (red $red, green $green)"
+echo "bow pixels: red $red, green $green"
 
 xdotool windowfocus --sync "$window"
 xdotool key Escape
@@ -30,6 +33,6 @@ sleep 0.5
 running || fail "Escape ended the program"
 
 xdotool key alt+F4
-wait_exit 10 || fail "still running 1 s after Alt+F4"
+wait_exit 150 || fail "still running 15 s after Alt+F4"
 [ "$status" -eq 0 ] || fail "exit code $status after Alt+F4"
 echo "threaded_e2e: PASS"

@@ -50,10 +50,14 @@ inline int run_message_loop() {
   return static_cast<int>(msg.wParam);
 }
 
-// Polls `done` for up to ten seconds; the worker needs no help to progress.
+// Polls `done` every millisecond or so, `polls` times at most; the worker
+// needs no help to progress.  The default ceiling (ten seconds or more on a
+// busy machine) only ends a test that would otherwise hang.  A shorter one
+// bounds a check that something never happens: a slow machine narrows what
+// that window catches, and never fails a program that behaves.
 template <class Done>
-bool eventually(Done done) {
-  for (int i = 0; i < 10000 && !done(); ++i) Sleep(1);
+bool eventually(Done done, int polls = 10000) {
+  for (int i = 0; i < polls && !done(); ++i) Sleep(1);
   return done();
 }
 

@@ -293,6 +293,8 @@ TEST_F(Gdi, WorkerDrawsSafelyWhileTheWindowThreadResizes) {
     for (COLORREF c : px) ASSERT_TRUE(c == 0 || c == kColour);
     Sleep(1);
   }
+  // However the worker was scheduled, it draws before it is stopped.
+  for (int i = 0; i < 10000 && w.drawn.load() == 0; ++i) Sleep(1);
   w.run = false;
   EXPECT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
   CloseHandle(t);

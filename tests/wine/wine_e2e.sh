@@ -50,16 +50,21 @@ start_exe() {
     from=$work/alone
     rm -rf "$from" && mkdir "$from" && cp "$dir/$1" "$from/"  # Wine also looks beside the .exe
   fi
+  rm -f "$work/program.log"  # the last program's, until the new one has started
   (cd "$from" && exec wine "./$1") >"$work/program.log" 2>&1 &
   program_pid=$!
 }
 
-# Finds the window, moves it to 0,0, and captures its client as $work/$1.png.
+capture_accepted() { import -window "$window" "png:$work/$1.png" && "$2" "$work/$1.png"; }
+
+# Finds the window, moves it to 0,0, and captures its client as $work/$1.png
+# until the command $2 (given the capture) accepts it, however slowly the
+# machine lets the program draw; the checks that follow say what is wrong.
 capture() {
   find_window "$title" 20 || fail "$1: no window titled '$title'"
-  sleep "${2:-1}"
   xdotool windowmove --sync "$window" 0 0 2>/dev/null
-  import -window "$window" "png:$work/$1.png" || fail "$1: cannot capture the window"
+  within 100 capture_accepted "$1" "$2"
+  [ -s "$work/$1.png" ] || fail "$1: cannot capture the window"
   local size
   size=$(xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')
   [ "$(identify -format %wx%h "$work/$1.png")" = "$size" ] || fail "$1: capture is not the $size client"
@@ -93,10 +98,24 @@ distance() {
     compare -metric RMSE "$work/a.ppm" "$work/b.ppm" null: 2>&1 | sed 's/.*(\(.*\))/\1/'
 }
 
+# Enough of the bows to compare with rainbow_render (as match_render.py wants).
+has_bows() { [ "$(bow_pixels "$1")" -ge 500 ]; }
+
+# $picture right way up behind 500 pixels of the bows; sets near, far, bows.
+shows_picture() {
+  near=$(distance "$1" "$picture")
+  far=$(distance "$1" "$picture -flip")
+  local size
+  size=$(identify -format %wx%h "$1")
+  convert "$picture" -sample "$size!" "$work/picture.png"
+  bows=$(($(bow_pixels "$1") - $(bow_pixels "$work/picture.png")))
+  awk -v n="$near" -v f="$far" 'BEGIN { exit !(n < 0.05 && f > 2 * n) }' && [ "$bows" -ge 500 ]
+}
+
 for program in rainbow_plain rainbow_threaded; do
   started=$SECONDS
   start_exe "$program.exe"
-  capture "$program"
+  capture "$program" has_bows
   if [ "$program" = rainbow_plain ]; then
     python3 "$here/match_render.py" --exact "$render" "$work/$program.png" || fail "$program: the picture"
     ends_with Escape "$program"
@@ -116,14 +135,10 @@ for program in rainbow_bitmap rainbow_photo; do
   picture=$dir/wfall.bmp
   [ "$program" = rainbow_photo ] && picture=$dir/wfall.jpg
   start_exe "$program.exe"
-  capture "$program" 1.5
-  near=$(distance "$work/$program.png" "$picture")
-  far=$(distance "$work/$program.png" "$picture -flip")
+  capture "$program" shows_picture
+  shows_picture "$work/$program.png"
   awk -v n="$near" -v f="$far" 'BEGIN { exit !(n < 0.05 && f > 2 * n) }' ||
     fail "$program: the capture is $near from $(basename "$picture") (upside down: $far)"
-  size=$(identify -format %wx%h "$work/$program.png")
-  convert "$picture" -sample "$size!" "$work/picture.png"
-  bows=$(($(bow_pixels "$work/$program.png") - $(bow_pixels "$work/picture.png")))
   [ "$bows" -ge 500 ] || fail "$program: only $bows pixels of the bows over the picture"
   grep -q 'LoadImage' "$work/program.log" && fail "$program: did not load its picture"
   ends_with Escape "$program"
