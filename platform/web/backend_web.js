@@ -16,7 +16,7 @@ mergeInto(LibraryManager.library, {
     channel: null,
     turns: [],
     // Event kinds, as in backend.h.
-    kHiddenWaitMs: 250,
+    hiddenWaitMs: 250,
     kClose: 1, kResized: 6, kFocusGained: 7, kFocusLost: 8, kKey: 9, kHidden: 10, kShown: 11,
 
     push: function(kind, a, b, flags, key) {
@@ -164,7 +164,7 @@ mergeInto(LibraryManager.library, {
       };
       RbWeb.waiter = resume;
       // Nobody sees what a page that cannot be seen presents: it wakes less.
-      setTimeout(resume, document.hidden ? Math.max(ms, RbWeb.kHiddenWaitMs) : ms);
+      setTimeout(resume, document.hidden ? Math.max(ms, RbWeb.hiddenWaitMs) : ms);
     });
   },
 
