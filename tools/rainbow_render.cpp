@@ -35,6 +35,7 @@
 #include "render_backdrop.h"
 #include "render_options.h"
 #include "render_output.h"
+#include "render_progress.h"
 #include "render_physical.h"
 #include "render_png.h"
 #include "render_walk.h"
@@ -49,57 +50,6 @@ void hold_standard_descriptors() {
   for (int fd = 0; fd <= 2; ++fd)  // lowest first, so each open lands in its slot
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDONLY);
 }
-
-double seconds_now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// "1 h 05 min", "3 min 20 s", "12 s".
-std::string duration(double seconds) {
-  const long long s = static_cast<long long>(seconds + 0.5);
-  char text[64];
-  if (s >= 3600)
-    snprintf(text, sizeof text, "%lld h %02lld min", s / 3600, s / 60 % 60);
-  else if (s >= 60)
-    snprintf(text, sizeof text, "%lld min %02lld s", s / 60, s % 60);
-  else
-    snprintf(text, sizeof text, "%lld s", s);
-  return text;
-}
-
-// Percent done and the time left on a terminal's stderr, once the drawing
-// has taken a second; nothing at all when stderr is a file or a pipe, where
-// it would be noise.
-class Progress {
- public:
-  explicit Progress(unsigned long long total)
-      : total_(total), on_(total > 0 && isatty(2)), start_(seconds_now()) {}
-
-  void at(unsigned long long done) {
-    if (!on_) return;
-    const double now = seconds_now();
-    if (now - start_ < 1.0 || now - last_ < 0.25 || done == 0) return;
-    last_ = now;
-    shown_ = true;
-    const double share = static_cast<double>(done) / static_cast<double>(total_);
-    fprintf(stderr, "\rrainbow_render: %3d%% of %llu steps, %s left  ",
-            static_cast<int>(100.0 * share), total_,
-            duration((now - start_) * (1 - share) / share).c_str());
-  }
-
-  void finish() {
-    if (shown_)
-      fprintf(stderr, "\rrainbow_render: 100%% of %llu steps in %s          \n", total_,
-              duration(seconds_now() - start_).c_str());
-  }
-
- private:
-  unsigned long long total_;
-  bool on_, shown_ = false;
-  double start_, last_ = 0;
-};
 
 // The steps on several threads, reported from this one; false when they
 // must be drawn again on one.  The report wakes every 20 ms, and at once
@@ -116,7 +66,7 @@ bool draw_in_parallel(const Canvas& canvas, unsigned state, const Options& o, in
     finished = true;
     ended.notify_one();
   });
-  Progress progress(o.steps);
+  Progress progress(o.steps, "steps");
   {
     std::unique_lock<std::mutex> hold(lock);
     while (!ended.wait_for(hold, std::chrono::milliseconds(20), [&] { return finished; }))
@@ -128,7 +78,7 @@ bool draw_in_parallel(const Canvas& canvas, unsigned state, const Options& o, in
 }
 
 void draw_in_turn(HWND hwnd, const Options& o) {
-  Progress progress(o.steps);
+  Progress progress(o.steps, "steps");
   for (unsigned long long i = 0; i < o.steps; ++i) {
     display_current_operation(hwnd);
     if ((i & 0xFFFF) == 0) progress.at(i);

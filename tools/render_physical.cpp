@@ -19,6 +19,7 @@
 
 #include "render_backdrop.h"
 #include "render_output.h"
+#include "render_progress.h"
 #include "render_png.h"
 #include "shell.h"
 #include "sky.h"
@@ -31,53 +32,6 @@ const uint64_t kChunk = 1 << 16;
 // The threads' tallies share this much memory; fewer threads draw when a
 // fine profile would need more (the picture is the same).
 const size_t kTallyBudget = size_t{1} << 30;
-
-double seconds_now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-std::string duration(double seconds) {
-  const long long s = static_cast<long long>(seconds + 0.5);
-  char text[64];
-  if (s >= 3600)
-    snprintf(text, sizeof text, "%lld h %02lld min", s / 3600, s / 60 % 60);
-  else if (s >= 60)
-    snprintf(text, sizeof text, "%lld min %02lld s", s / 60, s % 60);
-  else
-    snprintf(text, sizeof text, "%lld s", s);
-  return text;
-}
-
-// Percent done and the time left, as the classic render shows them: on a
-// terminal's stderr only, once the drawing has taken a second.
-class Progress {
- public:
-  explicit Progress(unsigned long long total)
-      : total_(total), on_(total > 0 && isatty(2)), start_(seconds_now()) {}
-  void at(unsigned long long done) {
-    if (!on_) return;
-    const double now = seconds_now();
-    if (now - start_ < 1.0 || now - last_ < 0.25 || done == 0) return;
-    last_ = now;
-    shown_ = true;
-    const double share = static_cast<double>(done) / static_cast<double>(total_);
-    fprintf(stderr, "\rrainbow_render: %3d%% of %llu rays, %s left  ",
-            static_cast<int>(100.0 * share), total_,
-            duration((now - start_) * (1 - share) / share).c_str());
-  }
-  void finish() {
-    if (shown_)
-      fprintf(stderr, "\rrainbow_render: 100%% of %llu rays in %s          \n", total_,
-              duration(seconds_now() - start_).c_str());
-  }
-
- private:
-  unsigned long long total_;
-  bool on_, shown_ = false;
-  double start_, last_ = 0;
-};
 
 // All the rays on `threads` threads into one tally, reported from this one.
 void trace_all(const physical::Sky& sky, uint64_t rays, int threads, physical::Tally* sum) {
@@ -106,7 +60,7 @@ void trace_all(const physical::Sky& sky, uint64_t rays, int threads, physical::T
       ++finished;
       ended.notify_one();
     });
-  Progress progress(rays);
+  Progress progress(rays, "rays");
   {
     std::unique_lock<std::mutex> hold(lock);
     while (

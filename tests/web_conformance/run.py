@@ -4,7 +4,7 @@
     run.py BIN    (BIN: the web build's bin/, holding conformance.html and
                    rainbow_web_conformance.js after its target is built)
 
-Serves BIN with cross-origin isolation, opens the page, waits for the tests
+Serves BIN as any static host would, opens the page, waits for the tests
 to end, prints their output and exits with their code: 0 when all pass,
 1 on a failure, 77 when Chromium or its driver is missing.
 """
@@ -29,7 +29,7 @@ def main(argv):
     if not shutil.which("chromium") or not shutil.which("chromedriver"):
         print("SKIP: no chromium or chromedriver")
         return 77
-    server, url = web_e2e.serve(folder)
+    server, url = web_e2e.serve(folder, headers=False)
     driver = None
     try:
         driver = web_e2e.browser()
