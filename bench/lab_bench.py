@@ -55,7 +55,7 @@ def main(argv):
     changes = int(argv[2]) if len(argv) > 2 else 14
     optics = argv[3] if len(argv) > 3 else "rays"
     radius = argv[4] if len(argv) > 4 else "500"
-    server, url = lab_e2e.serve(site)
+    server, url = lab_e2e.serve(site, headers=False)
     driver = lab_e2e.browser(tempfile.mkdtemp(prefix="lab_bench."))
     to_bow, to_first, rates = [], [], []
     try:

@@ -18,25 +18,11 @@ import glob
 import math
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
 
-
-def fail(why):
-    print("FAIL: " + why)
-    sys.exit(1)
-
-
-def within(seconds, check):
-    """check()'s first true value, polled until the ceiling (then its last)."""
-    end = time.time() + seconds
-    while True:
-        value = check()
-        if value or time.time() > end:
-            return value
-        time.sleep(0.2)
+from web_e2e import fail, serve, within  # the same server and waits as the programs' pages
 
 
 # A picture's size and RGBA bytes, in base64.
@@ -98,18 +84,6 @@ fetch('data:image/png;base64,' + arguments[0]).then(r => r.blob())
     done(rgba(g.getImageData(0, 0, picture.width, picture.height).data, picture));
   }, error => done(String(error)));
 """
-
-
-def serve(site):
-    """Python's plain static server on a free port, and the site's address."""
-    server = subprocess.Popen([sys.executable, "-u", "-m", "http.server", "--bind", "127.0.0.1",
-                               "--directory", site, "0"], stdout=subprocess.PIPE, text=True,
-                              stderr=subprocess.DEVNULL)
-    line = server.stdout.readline()
-    if " port " not in line:
-        server.kill()
-        fail("the site was not served: " + line)
-    return server, "http://127.0.0.1:%s/" % line.split(" port ")[1].split()[0]
 
 
 def browser(downloads):
@@ -216,7 +190,7 @@ def main(argv):
         print("skip: chromium and chromedriver are needed")
         return 77
     downloads = tempfile.mkdtemp(prefix="lab_e2e.")
-    server, url = serve(site)
+    server, url = serve(site, headers=False)
     driver = browser(downloads)
     try:
         builds_up(driver, url)
