@@ -8,7 +8,7 @@
 # each thread's device context) needs nothing more there: without threads
 # wasm-ld makes each thread_local an ordinary global, the layer's locks do
 # nothing and its atomics are plain loads and stores.  rainbow_threaded is a build of
-# its own, in build/web/threads (web/CMakeLists.txt): with -pthread the
+# its own, in build/web/threads (site/CMakeLists.txt): with -pthread the
 # runtime, every object linked in and the memory (shared) all change.
 option(RAINBOW_WEB_THREADS "Build with the threaded runtime (rainbow_threaded's sub-build)" OFF)
 mark_as_advanced(RAINBOW_WEB_THREADS)
@@ -70,7 +70,7 @@ endif()
 # with the window's client (surface.cpp).  No data below
 # 64 KiB: Win32 takes a pointer there for a resource number
 # (IS_INTRESOURCE), and wasm would otherwise put the programs' strings there.
-set(RAINBOW_WEB_LIBRARY ${PROJECT_SOURCE_DIR}/platform/web/backend_web.js)
+set(RAINBOW_WEB_LIBRARY ${PROJECT_SOURCE_DIR}/platform/backends/web/backend_web.js)
 set(RAINBOW_WEB_LINK_OPTIONS
   --js-library ${RAINBOW_WEB_LIBRARY} -sGLOBAL_BASE=65536
   -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536

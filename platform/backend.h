@@ -16,7 +16,7 @@
 // - a modal message box with one OK button.
 // What only tests need (injected events, native ids) is not part of it and
 // not in any backend programs link: tests link a testing backend that wraps
-// the real one (testing/backend_testing.cpp).
+// the real one (platform/backends/testing/backend_testing.cpp).
 //
 // Yielding: a backend whose host needs control back (a browser's event
 // loop; backend_web.cpp, through Asyncify) yields to it only inside these

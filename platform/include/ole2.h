@@ -124,7 +124,7 @@ typedef IStream* LPSTREAM;
 extern "C" {
 #endif
 
-// platform/win_ole.cpp
+// platform/win32/win_ole.cpp
 STDAPI CreateStreamOnHGlobal(HGLOBAL block, BOOL delete_on_release, LPSTREAM* stream);
 
 #ifdef __cplusplus

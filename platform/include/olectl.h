@@ -50,7 +50,7 @@ typedef IPicture* LPPICTURE;
 extern "C" {
 #endif
 
-// platform/win_ole.cpp
+// platform/win32/win_ole.cpp
 STDAPI OleLoadPicture(LPSTREAM stream, LONG size, BOOL runmode, REFIID riid, LPVOID* object);
 
 #ifdef __cplusplus

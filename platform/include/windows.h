@@ -2,27 +2,27 @@
 //
 // Names, types, constant values and call semantics are Win32's (ANSI entry
 // points only).  No SDL type appears here: everything that talks to the
-// window system is in a backend (platform/backend_sdl.cpp, backend_web.cpp,
-// backend_null.cpp; see platform/backend.h).  Supported, by the file that
+// window system is in a backend (platform/backends/: sdl, web, null; see
+// platform/backend.h).  Supported, by the file of platform/win32/ that
 // implements the calls:
-//   platform/win_window.cpp   RegisterClassExA CreateWindowExA DestroyWindow IsWindow
-//                             ShowWindow UpdateWindow InvalidateRect GetClientRect
-//                             SetWindowPos MessageBoxA
-//   platform/win_queue.cpp    PeekMessageA GetMessageA TranslateMessage DispatchMessageA
-//                             SendMessageA PostMessageA PostQuitMessage
-//   platform/win_defproc.cpp  DefWindowProcA
-//   platform/win_picture.cpp  LoadIconA LoadCursorA
-//   platform/win_gdi.cpp      GetDC ReleaseDC BeginPaint EndPaint SetPixel GetPixel FillRect
-//                             GetStockObject DeleteObject
-//   platform/win_bitmap.cpp   LoadImageA GetDIBits SetStretchBltMode StretchDIBits
-//   platform/win_text.cpp     FormatMessageA LocalAlloc LocalFree wsprintfA
-//   platform/win_file.cpp     CreateFileA GetFileSize ReadFile GlobalAlloc GlobalLock
-//                             GlobalUnlock GlobalFree GlobalSize
-//   platform/win_kernel.cpp   GetLastError SetLastError OutputDebugStringA CreateThread
-//                             WaitForSingleObject CloseHandle GetModuleHandleA Sleep
-//   platform/win_ole.cpp      CreateStreamOnHGlobal OleLoadPicture, IStream, IPicture
-//                             (ole2.h, olectl.h)
-//   platform/win_main.cpp     main(), which calls the program's WinMain
+//   win_window.cpp  RegisterClassExA CreateWindowExA DestroyWindow IsWindow
+//                   ShowWindow UpdateWindow InvalidateRect GetClientRect
+//                   SetWindowPos MessageBoxA
+//   win_queue.cpp   PeekMessageA GetMessageA TranslateMessage DispatchMessageA
+//                   SendMessageA PostMessageA PostQuitMessage
+//   win_defproc.cpp DefWindowProcA
+//   win_picture.cpp LoadIconA LoadCursorA
+//   win_gdi.cpp     GetDC ReleaseDC BeginPaint EndPaint SetPixel GetPixel FillRect
+//                   GetStockObject DeleteObject
+//   win_bitmap.cpp  LoadImageA GetDIBits SetStretchBltMode StretchDIBits
+//   win_text.cpp    FormatMessageA LocalAlloc LocalFree wsprintfA
+//   win_file.cpp    CreateFileA GetFileSize ReadFile GlobalAlloc GlobalLock
+//                   GlobalUnlock GlobalFree GlobalSize
+//   win_kernel.cpp  GetLastError SetLastError OutputDebugStringA CreateThread
+//                   WaitForSingleObject CloseHandle GetModuleHandleA Sleep
+//   win_ole.cpp     CreateStreamOnHGlobal OleLoadPicture, IStream, IPicture
+//                   (ole2.h, olectl.h)
+//   win_main.cpp    main(), which calls the program's WinMain
 // The comment at the top of each of these files says which arguments its
 // calls take.  Anything else is absent on purpose: a program that needs it
 // fails to build.  A call or argument the layer leaves out fails with
@@ -30,7 +30,7 @@
 //
 // Where the layer differs from Win32, as a program can observe it, by the
 // file whose calls differ:
-// platform/win_window.cpp
+// platform/win32/win_window.cpp
 //  1. The size given to CreateWindowExA or SetWindowPos is the client size (the
 //     frame belongs to the window manager), and where a window appears is the
 //     window manager's choice unless a position is given.
@@ -62,7 +62,7 @@
 //     display, an SDL video driver other than x11 or wayland, no zenity on
 //     Wayland), or on X11 no window manager shows it within 5 seconds,
 //     MessageBoxA writes "caption: text" to stderr instead and returns IDOK.
-// platform/win_queue.cpp and platform/win_input.cpp
+// platform/win32/win_queue.cpp and platform/win32/win_input.cpp
 // 10. One message queue serves the process, read by the thread that created
 //     the windows; PostQuitMessage from any thread ends that thread's loop.
 //     The window and message filters of PeekMessageA and GetMessageA are not
@@ -70,39 +70,39 @@
 // 11. SendMessageA from another thread runs the window procedure on the
 //     calling thread.
 // 12. MSG.pt is always (0, 0): the cursor's position is not tracked.
-// 13. Only the keys in the layer's key table (platform/win_keys.cpp: Escape,
+// 13. Only the keys in the layer's key table (platform/win32/win_keys.cpp: Escape,
 //     Return, Backspace, Tab, Space, Alt, Ctrl, Shift, the arrows, Home, End,
 //     Page Up/Down, Insert, Delete, Pause, F1-F12, letters, digits) produce
 //     key messages, and WM_CHAR / WM_SYSCHAR come only for keys with a fixed
 //     character (letters as capitals, digits, Escape, Return, Backspace, Tab,
 //     Space).
 // 14. F10 or a lone Alt does not enter the system menu's keyboard mode
-//     (platform/win_defproc.cpp).
-// platform/win_picture.cpp
+//     (platform/win32/win_defproc.cpp).
+// platform/win32/win_picture.cpp
 // 15. Icons are PNG resources registered by the build, not .ico groups.
-// platform/win_gdi.cpp
+// platform/win32/win_gdi.cpp
 // 16. A device context belongs to a window: there is no screen DC and no
 //     memory DC, and at most 64 are in use at once.
-// platform/win_bitmap.cpp
+// platform/win32/win_bitmap.cpp
 // 17. Without LR_CREATEDIBSECTION LoadImageA still keeps a bitmap in its
 //     file's format (Win32 converts it to the screen's), and GetDIBits
 //     describes and reads it so.  StretchDIBits draws in every stretch mode
 //     as in COLORONCOLOR: HALFTONE does not average.  A file LoadImageA
 //     refuses always leaves its reason as the last error (ERROR_INVALID_DATA
 //     for a damaged one), where Windows may leave the last error as it was.
-// platform/win_text.cpp
+// platform/win32/win_text.cpp
 // 18. FormatMessageA knows the system texts of the error codes the layer
 //     sets and a few more; for any other code it fails with
 //     ERROR_MR_MID_NOT_FOUND (317).
-// platform/win_file.cpp
+// platform/win32/win_file.cpp
 // 19. File names are the host's, so case matters.  A backslash separates
 //     folders, as on Win32, so a host file whose name holds one cannot be
 //     opened.
 // 20. CreateFileA ignores the share mode: it never fails with
 //     ERROR_SHARING_VIOLATION, and a file it opened stays open to others.
-// platform/win_kernel.cpp
+// platform/win32/win_kernel.cpp
 // 21. OutputDebugStringA writes to stderr, as a debugger would show it.
-// platform/win_ole.cpp
+// platform/win32/win_ole.cpp
 // 22. OleLoadPicture reads JPEG and BMP streams only (no GIF, icon or
 //     metafile).  Its picture answers get_Handle, get_Type, get_Width,
 //     get_Height and IUnknown's methods, and E_NOTIMPL to the rest; a stream
@@ -113,7 +113,7 @@
 //     stream that holds no picture it reads (another format, a damaged or
 //     truncated file, no bytes), ERROR_FILE_TOO_LARGE and
 //     ERROR_NOT_ENOUGH_MEMORY as in 23.
-// platform/codecs/, platform/win_file.cpp and platform/win_bitmap.cpp
+// platform/codecs/, platform/win32/win_file.cpp and platform/win32/win_bitmap.cpp
 // 23. Pictures are at most 2^26 pixels (8192 x 8192): LoadImageA and
 //     OleLoadPicture (E_FAIL) fail a larger one with ERROR_FILE_TOO_LARGE,
 //     and OleLoadPicture (E_FAIL) a JPEG whose decoding needs over 256 MiB
@@ -121,11 +121,11 @@
 //     ERROR_NOT_ENOUGH_MEMORY.  GlobalAlloc and LoadImageA refuse anything
 //     over 257 MiB, the largest file such a picture needs, with
 //     ERROR_NOT_ENOUGH_MEMORY before reading.
-// platform/win_main.cpp and platform/backend_sdl.cpp
+// platform/win32/win_main.cpp and platform/backends/sdl/backend_sdl.cpp
 // 24. With no display a program ends at start-up with one line and exit code
 //     1 (a GUI program could never be seen or closed); a window destroyed by
 //     another program, or a display that goes away, ends it the same way.
-// platform/backend_web.cpp
+// platform/backends/web/backend_web.cpp
 // 25. In a web browser (the `web` preset):
 //     a. A program has one window, the page's canvas.  Its client size is the
 //        page's (or ?size=WxH), not the one asked for: a WM_SIZE with the
@@ -166,7 +166,7 @@
 //        pixels).  Meanwhile the program rests: PeekMessageA's turn for the
 //        browser lasts until the page is shown again or another event
 //        comes, and GetDC on any thread but the window's waits until the
-//        page is shown, up to 100 ms a call (platform/win_gdi.cpp).
+//        page is shown, up to 100 ms a call (platform/win32/win_gdi.cpp).
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 
@@ -528,7 +528,7 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 #define LR_LOADFROMFILE 0x00000010
 #define LR_CREATEDIBSECTION 0x00002000
 
-// ---- Windows (platform/win_window.cpp) ----
+// ---- Windows (platform/win32/win_window.cpp) ----
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc);
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x,
                             int y, int width, int height, HWND parent, HMENU menu,
@@ -542,7 +542,7 @@ BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect);
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int cy, UINT flags);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
-// ---- Messages (platform/win_queue.cpp) ----
+// ---- Messages (platform/win32/win_queue.cpp) ----
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last, UINT remove);
 BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT first, UINT last);
 BOOL WINAPI TranslateMessage(const MSG* msg);
@@ -551,14 +551,14 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
 BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 void WINAPI PostQuitMessage(int exit_code);
 
-// ---- The default window procedure (platform/win_defproc.cpp) ----
+// ---- The default window procedure (platform/win32/win_defproc.cpp) ----
 LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
-// ---- Icons and cursors (platform/win_picture.cpp) ----
+// ---- Icons and cursors (platform/win32/win_picture.cpp) ----
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 
-// ---- Drawing (platform/win_gdi.cpp) ----
+// ---- Drawing (platform/win32/win_gdi.cpp) ----
 HDC WINAPI GetDC(HWND hwnd);
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc);
 HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps);
@@ -569,7 +569,7 @@ int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 HGDIOBJ WINAPI GetStockObject(int object);
 BOOL WINAPI DeleteObject(HGDIOBJ object);
 
-// ---- Bitmaps (platform/win_bitmap.cpp) ----
+// ---- Bitmaps (platform/win32/win_bitmap.cpp) ----
 HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
 int WINAPI GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits,
                      LPBITMAPINFO info, UINT usage);
@@ -578,14 +578,14 @@ int WINAPI StretchDIBits(HDC hdc, int x_dest, int y_dest, int dest_width, int de
                          int x_src, int y_src, int src_width, int src_height, const VOID* bits,
                          const BITMAPINFO* info, UINT usage, DWORD rop);
 
-// ---- Text and local memory (platform/win_text.cpp) ----
+// ---- Text and local memory (platform/win32/win_text.cpp) ----
 DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD message, DWORD language,
                             LPSTR buffer, DWORD size, va_list* arguments);
 HLOCAL WINAPI LocalAlloc(UINT flags, size_t bytes);
 HLOCAL WINAPI LocalFree(HLOCAL block);
 int WINAPIV wsprintfA(LPSTR out, LPCSTR format, ...);
 
-// ---- Files and global memory (platform/win_file.cpp) ----
+// ---- Files and global memory (platform/win32/win_file.cpp) ----
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE template_file);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD size_high);
@@ -597,7 +597,7 @@ BOOL WINAPI GlobalUnlock(HGLOBAL block);
 HGLOBAL WINAPI GlobalFree(HGLOBAL block);
 size_t WINAPI GlobalSize(HGLOBAL block);
 
-// ---- Kernel (platform/win_kernel.cpp) ----
+// ---- Kernel (platform/win32/win_kernel.cpp) ----
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD code);
 void WINAPI OutputDebugStringA(LPCSTR text);
@@ -609,7 +609,7 @@ BOOL WINAPI CloseHandle(HANDLE handle);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 void WINAPI Sleep(DWORD milliseconds);
 
-// The program's entry point, called by main() (platform/win_main.cpp).
+// The program's entry point, called by main() (platform/win32/win_main.cpp).
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show);
 
 #ifdef __cplusplus

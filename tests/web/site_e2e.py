@@ -180,8 +180,8 @@ def update(site, work):
             fail("update: bitmap does not show the picture chosen")
         with open(os.path.join(copy, "page.js"), "a") as f:
             f.write("\nwindow.__build = 'second';\n")
-        subprocess.run([sys.executable, os.path.join(ROOT, "web", "make_site.py"), "--stamp", copy,
-                        "--worker", os.path.join(ROOT, "web", "service_worker.js")], check=True)
+        subprocess.run([sys.executable, os.path.join(ROOT, "site", "make_site.py"), "--stamp", copy,
+                        "--worker", os.path.join(ROOT, "site", "service_worker.js")], check=True)
         with open(os.path.join(copy, "service_worker.js")) as f:
             build = f.read().split("const BUILD = '")[1].split("'")[0]
         script(driver, "sessionStorage.loads = 0;")

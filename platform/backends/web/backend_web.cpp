@@ -1,6 +1,6 @@
 // Backend: a web browser's page (Emscripten), behind backend.h.
 // The only file of the layer that reaches the page, through its JavaScript
-// half beside it, platform/web/backend_web.js.
+// half beside it, platform/backends/web/backend_web.js.
 //
 // Implemented:
 //  [x] One window: its client area is the page's <canvas>, one canvas pixel
@@ -35,7 +35,7 @@
 #include "keys.h"
 #include "memory_framebuffer.h"
 
-// The page's side, in platform/web/backend_web.js.
+// The page's side, in platform/backends/web/backend_web.js.
 extern "C" {
 int rb_web_open(void);
 void rb_web_client_size(int* width, int* height);
@@ -49,7 +49,7 @@ int rb_web_message_box(const char* caption, const char* text);
 double rb_web_now(void);
 
 // The largest picture file the programs read, for the page to refuse a
-// larger one before reading it (web/page.js).
+// larger one before reading it (site/page.js).
 EMSCRIPTEN_KEEPALIVE double rb_web_picture_limit(void) {
   return static_cast<double>(plat::kMaxPictureFileBytes);
 }

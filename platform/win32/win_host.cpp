@@ -1,5 +1,5 @@
 // What the kernel asks of the host system (internal.h).  Tests link
-// testing/kernel_faults.cpp instead, to catch the lines and fail threads.
+// platform/backends/testing/kernel_faults.cpp instead, to catch the lines and fail threads.
 #include <stdio.h>
 
 #include <system_error>

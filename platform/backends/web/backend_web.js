@@ -1,6 +1,6 @@
-// The page's side of platform/backend_web.cpp: the canvas, the page's events
+// The page's side of platform/backends/web/backend_web.cpp: the canvas, the page's events
 // as window events, the message box dialog, and the turns the program gives
-// back to the browser (Asyncify).  The page (web/page.js) supplies
+// back to the browser (Asyncify).  The page (site/page.js) supplies
 // Module.canvas, Module.clientSize() and Module.dialog.
 mergeInto(LibraryManager.library, {
   $RbWeb: {

@@ -130,7 +130,7 @@ void fail(DWORD error);                                   // SetLastError, nothi
 void report(const char* call, DWORD code, const char* why);
 
 // win_host.cpp: what the kernel asks of the host, alone in its file so that
-// tests link their own in its place (testing/kernel_faults.cpp).
+// tests link their own in its place (platform/backends/testing/kernel_faults.cpp).
 void debug_output(const char* text);  // OutputDebugStringA's line, to stderr
 // Runs `body` on a new detached thread: 0, or the Win32 error.
 DWORD start_thread(std::function<void()> body);

@@ -4,7 +4,7 @@
 // kernel to kill it when the thread that started it ends (PR_SET_PDEATHSIG)
 // before it runs zenity, and that thread waits for it until it exits: so
 // the box goes with the program however that ends, SIGKILL included.
-#include "backend_wayland_box.h"
+#include "wayland_box.h"
 
 #include <errno.h>
 #include <fcntl.h>

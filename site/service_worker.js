@@ -8,7 +8,7 @@
 // a few lines here because a scope has one service worker, and this one
 // must also cache.
 //
-// web/make_site.py fills in BUILD (a hash of the site's other files) and
+// site/make_site.py fills in BUILD (a hash of the site's other files) and
 // FILES when it puts the site together: a new build is a new worker with a
 // new cache, which replaces the old one whole, so a page of one build never
 // runs with the wasm of another.  The pictures people choose are in

@@ -1,7 +1,7 @@
 // Backend: SDL2 on X11 or Wayland, behind backend.h.
 // The only file of the layer that includes SDL (and Xlib, for the X server's
-// error paths); its message boxes are backend_x11_box.cpp (X11) and
-// backend_wayland_box.cpp (Wayland), their text's lines box_text.h.
+// error paths); its message boxes are x11_box.cpp (X11) and
+// wayland_box.cpp (Wayland), their text's lines box_text.h.
 //
 // Implemented:
 //  [x] One top-level window per program window, for its whole life: show,
@@ -33,13 +33,13 @@
 #include <vector>
 
 #include "backend.h"
-#include "backend_wayland_box.h"
+#include "wayland_box.h"
 #include "keys.h"
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xlib.h>
 
-#include "backend_x11_box.h"
+#include "x11_box.h"
 #endif
 
 namespace plat {
@@ -193,7 +193,7 @@ bool translate(const SDL_Event& s, Event* e) {
 }  // namespace
 
 // The native window (an X window id; 0 when there is none), also the tests'
-// answer (testing/native_sdl.cpp).
+// answer (platform/backends/testing/native_sdl.cpp).
 uint64_t native_id(WindowId id) {
   SDL_Window* w = window(id);
   SDL_SysWMinfo info;
@@ -374,8 +374,8 @@ void wake() {
 
 // SDL's box would outlive a program killed while it is up (a forked child
 // on X11, zenity on Wayland), so the layer shows its own: drawn by the
-// program on X11 (backend_x11_box.cpp), a zenity that dies with it on
-// Wayland (backend_wayland_box.cpp).  Other drivers (dummy, offscreen,
+// program on X11 (x11_box.cpp), a zenity that dies with it on
+// Wayland (wayland_box.cpp).  Other drivers (dummy, offscreen,
 // kmsdrm) have no window system to show one on.
 bool message_box(const char* caption, const char* text) {
   if (g_b.opened <= 0) return false;

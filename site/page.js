@@ -1,6 +1,6 @@
 // One program's page: loads its picture into the program's folder, starts
 // it on the canvas, and says when it has ended.  The window itself (canvas,
-// keys, size, dialog) is the backend's, in platform/web/backend_web.js.
+// keys, size, dialog) is the backend's, in platform/backends/web/backend_web.js.
 (function() {
   'use strict';
   const program = document.body.dataset.program;

@@ -8,7 +8,7 @@
 // A window manager that is just starting may drop the request to map the
 // box, which then never appears: the box asks again every second and gives
 // up after five, so that no program waits for a box nobody can see.
-#include "backend_x11_box.h"
+#include "x11_box.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
