@@ -36,13 +36,7 @@ SpectrumSampler::SpectrumSampler(double kelvin) {
     const double t = span > 0 ? std::clamp((u - cdf[k]) / span, 0.0, 1.0) : 0.0;
     inverse_[j] = kShortestNm + (k + t) * h;
   }
-}
-
-double SpectrumSampler::draw(double u) const {
-  const double f = u * static_cast<double>(inverse_.size() - 1);
-  const size_t j = std::min(static_cast<size_t>(f), inverse_.size() - 2);
-  const double t = f - static_cast<double>(j);
-  return inverse_[j] + (inverse_[j + 1] - inverse_[j]) * t;
+  last_ = size;
 }
 
 double water_index(double wavelength_nm, double kelvin, double density) {

@@ -20,6 +20,9 @@ inline uint64_t mix64(uint64_t z) {
 class RayRandom {
  public:
   RayRandom(uint64_t seed, uint64_t index) : state_(mix64(mix64(seed) + index)) {}
+  // The same, from mix64(seed) worked out once for many rays.
+  enum Mixed { kMixed };
+  RayRandom(uint64_t mixed_seed, uint64_t index, Mixed) : state_(mix64(mixed_seed + index)) {}
   uint64_t next() { return mix64(state_ += 0x9E3779B97F4A7C15ULL); }
   double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }  // [0, 1)
   double signed_unit() { return uniform() * 2 - 1; }                          // [-1, 1)
