@@ -199,8 +199,7 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
     if (disc > 0) {
       double q;
       do {
-        ox = g.signed_unit();
-        oy = g.signed_unit();
+        g.signed_pair(&ox, &oy);
         q = ox * ox + oy * oy;
       } while (q >= 1);
       ox *= disc;
