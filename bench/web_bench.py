@@ -4,7 +4,11 @@
  - the step's rate in wasm against native (rainbow_step_rate, the same
    source built by both presets), in samples per second;
  - how long after the page's load plain and threaded show 99% of the
-   finished bows at 640 x 480 (finished: rainbow_render with 200 M steps);
+   finished bows at 640 x 480 (finished: rainbow_render with 200 M steps),
+   served with the isolation headers;
+ - the same for plain served with no special headers, on a first visit (the
+   origin's storage and the browser's cache cleared) and on the second, from
+   the service worker's cache;
  - the download per program, gzipped (-9): its .js, .wasm and .worker.js.
 
     bench/web_bench.py [BUILD_DEFAULT [BUILD_WEB [RUNS]]]   (default build/default, build/web, 5)
@@ -63,6 +67,23 @@ def time_to_bows(driver, url, name, final):
     return None
 
 
+def forget(driver, url):
+    """A first visit again: no service worker, no cache, nothing stored."""
+    driver.get(url + "index.html")
+    driver.execute_cdp_cmd("Storage.clearDataForOrigin",
+                           {"origin": url.rstrip("/"), "storageTypes": "all"})
+    driver.execute_cdp_cmd("Network.clearBrowserCache", {})
+    driver.get("about:blank")
+
+
+def kept(driver):
+    return driver.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        if (!navigator.serviceWorker.controller) return done(false);
+        caches.keys().then(n => n.length === 1 ? caches.open(n[0]).then(c => c.keys()) : [])
+            .then(keys => done(keys.length >= 20));""")
+
+
 def median(values):
     values = sorted(values)
     return values[len(values) // 2]
@@ -86,6 +107,7 @@ def main(argv):
     driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": WATCH})
     ratios, natives, wasms = [], [], []
     results = {"plain": [], "threaded": []}
+    served = list(results)
     try:
         with open(os.path.join(web, "bin", "step_rate.html"), "w") as f:
             f.write("<!doctype html><script>var Module = {arguments: ['3'], "
@@ -105,8 +127,19 @@ def main(argv):
         server.kill()
         server, url = web_e2e.serve(os.path.join(web, "site"))
         for _ in range(runs):
-            for name in results:
+            for name in served:
                 results[name].append(time_to_bows(driver, url, name, final))
+        results["plain, no headers, first visit"] = []
+        results["plain, no headers, second visit"] = []
+        server.kill()
+        server, url = web_e2e.serve(os.path.join(web, "site"), headers=False)
+        driver.execute_cdp_cmd("Network.enable", {})
+        for _ in range(runs):
+            forget(driver, url)
+            results["plain, no headers, first visit"].append(time_to_bows(driver, url, "plain", final))
+            web_e2e.within(20, lambda: kept(driver))
+            results["plain, no headers, second visit"].append(
+                time_to_bows(driver, url, "plain", final))
         server.kill()
     finally:
         driver.quit()

@@ -160,12 +160,12 @@ __attribute__((always_inline)) inline bool sample_point(Generator& rand, point_o
   // X = 2 * random_part() - 1 = (rand() - 16384) * 2^-14 exactly, so q is
   // an exact multiple of 2^-28, and q >= 1 exactly when its (correctly
   // rounded) square root is.
-  const int ix = rand() - 16384, iy = rand() - 16384;
+  const int ix = rand() - RAINBOW_POINT_HALF, iy = rand() - RAINBOW_POINT_HALF;
   p->x = ix * (1.0 / 16384);
   p->y = iy * (1.0 / 16384);
   p->q28 = ix * ix + iy * iy;
   p->b = sqrt(p->q28 * (1.0 / kQ28One));
-  return p->q28 < kQ28One;  // outside the drop's cross-section otherwise
+  return rainbow_inside_drop(ix, iy);
 }
 
 // Angles and pixels worked out from the arcsine table are kept only where
@@ -288,7 +288,7 @@ int rainbow_sample_on(unsigned* state, rainbow_hits* hits) {
   const bool inside = sample_point(rand, &p);
   if (inside) sample_rays(rand, p, hits);
   *state = rand.state;
-  return inside ? 5 : 2;
+  return inside ? RAINBOW_DRAWS_INSIDE : RAINBOW_DRAWS_OUTSIDE;
 }
 
 void display_current_operation(HWND hwnd) {

@@ -65,11 +65,22 @@ struct rainbow_hits {
 bool rainbow_sample_point(void);
 int rainbow_sample_rays(rainbow_hits* hits);
 
+// A sample's point is two draws, (ix, iy) = (rand() - 16384, rand() - 16384),
+// in units of 2^-14: inside the drop's cross-section when ix * ix + iy * iy
+// < 2^28, and then the step draws three more (the colour and the two
+// thresholds).  The parallel render splits the sequence by these counts.
+const int RAINBOW_POINT_HALF = 16384;
+inline bool rainbow_inside_drop(int ix, int iy) {
+  return ix * ix + iy * iy < (1 << 28);
+}
+const int RAINBOW_DRAWS_OUTSIDE = 2;
+const int RAINBOW_DRAWS_INSIDE = 5;
+
 // One sample step like rainbow_sample_point and rainbow_sample_rays together,
 // drawing from the caller's generator state instead of this thread's and
 // leaving X, Y and B alone, so that threads can each walk a stretch of the
-// sequence.  Returns the draws it took: 0 while the window has no area, 2
-// for a point outside the drop, 5 inside.
+// sequence.  Returns the draws it took: 0 while the window has no area,
+// else RAINBOW_DRAWS_OUTSIDE or RAINBOW_DRAWS_INSIDE.
 int rainbow_sample_on(unsigned* state, rainbow_hits* hits);
 
 // One sample step: draws at most two pixels into hwnd's client area.

@@ -10,7 +10,7 @@ double planck(double wavelength_nm, double kelvin) {
   // c2 = h c / k in m K, from the exact SI values of h, c and k (2019).
   const double c2 = 1.438776877e-2;
   const double m = wavelength_nm * 1e-9;
-  return 1 / (m * m * m * m * m) / std::expm1(c2 / (m * kelvin)) * 1e-30;
+  return 1 / (m * m * m * m * m) / expm1(c2 / (m * kelvin)) * 1e-30;
 }
 
 SpectrumSampler::SpectrumSampler(double kelvin) {

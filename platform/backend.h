@@ -14,14 +14,17 @@
 //   (the layer's one key table is keys.h), window changes, the close box;
 // - wait_event() that sleeps until an event or a wake() from any thread;
 // - a modal message box with one OK button.
-// Hooks only tests need (event injection, native ids) are not part of it:
-// see backend_testing.h.
+// What only tests need (injected events, native ids) is not part of it and
+// not in any backend programs link: tests link a testing backend that wraps
+// the real one (testing/backend_testing.cpp).
 //
 // Yielding: a backend whose host needs control back (a browser's event
 // loop; backend_web.cpp, through Asyncify) yields to it only inside these
 // calls, so programs' loops run as written:
 // - poll_event(), at most once a frame (16 ms), however often it is called:
-//   PeekMessageA in an idle loop then gives the host its turn once a frame;
+//   PeekMessageA in an idle loop then gives the host its turn once a frame,
+//   and while its window cannot be seen (after kHidden) a turn that lasts
+//   until the next event;
 // - wait_event(), for the whole wait: GetMessageA's wait is the host's time;
 // - message_box(), until the box is dismissed.
 // Nothing else yields, so host events arrive only in poll_event().  In a
@@ -93,7 +96,9 @@ struct Event {
     kResized,  // a, b: the new client size
     kFocusGained,
     kFocusLost,
-    kKey,  // a: virtual key, b: scan code (keys.h)
+    kKey,     // a: virtual key, b: scan code (keys.h)
+    kHidden,  // nobody can see the window (a hidden page): the program may rest
+    kShown,   // seen again after kHidden, its picture as it was
   };
   Kind kind = kNone;
   WindowId window = 0;

@@ -1,8 +1,15 @@
-// A window-system backend with no window system: windows are sizes and
-// framebuffers in memory, and no events come (tests inject theirs through
-// the layer).  It lets the Win32 side (queue, painting, device contexts, GDI
-// objects) be built and tested without SDL, and rainbow_render draw without
-// a display.
+// Backend: none, behind backend.h.
+// Windows are sizes and framebuffers in memory, and no events come.  It lets
+// the Win32 side (queue, painting, device contexts, GDI objects) be built
+// and tested without a display (tests inject their events through a testing
+// backend wrapping this one), and rainbow_render draw.
+//
+// Implemented:
+//  [x] Windows of any size, a framebuffer each; wait_event and wake().
+// Not implemented:
+//  [ ] Anything shown: show, hide, minimise, maximise, restore and position
+//      change nothing, no event ever comes, and no message box can be shown
+//      (MessageBoxA's text goes to stderr, windows.h entry 9).
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -11,6 +18,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "memory_framebuffer.h"
 
 namespace plat {
 namespace backend {
@@ -19,8 +27,7 @@ namespace {
 
 struct NullWindow {
   int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t generation = 0;
+  MemoryFramebuffer framebuffer;
 };
 
 struct NullState {
@@ -72,16 +79,7 @@ bool framebuffer(WindowId id, Framebuffer* fb) {
   auto it = g_null.windows.find(id);
   if (it == g_null.windows.end()) return false;
   NullWindow& w = it->second;
-  const size_t n = static_cast<size_t>(w.width) * static_cast<size_t>(w.height);
-  if (w.pixels.size() != n) {
-    w.pixels.assign(n, 0);
-    ++w.generation;
-  }
-  fb->pixels = w.pixels.data();
-  fb->pitch = w.width;
-  fb->width = w.width;
-  fb->height = w.height;
-  fb->generation = w.generation;
+  w.framebuffer.take(w.width, w.height, fb);
   return true;
 }
 

@@ -1,11 +1,24 @@
-// The window-system backend over SDL2: the only file of the layer that
-// includes SDL (and Xlib, for the X server's error paths; the message box is
-// backend_x11_box.cpp's on X11 and backend_wayland_box.cpp's on Wayland).
+// Backend: SDL2 on X11 or Wayland, behind backend.h.
+// The only file of the layer that includes SDL (and Xlib, for the X server's
+// error paths); its message boxes are backend_x11_box.cpp (X11) and
+// backend_wayland_box.cpp (Wayland), their text's lines box_text.h.
 //
-// Supported: one top-level window per program window, for its whole life;
-// software presenting through SDL's window framebuffer (X11 shared memory),
-// never a GL renderer; keyboard and window events; the message box on X11
-// and Wayland (the layer's own, not SDL's).
+// Implemented:
+//  [x] One top-level window per program window, for its whole life: show,
+//      hide, minimise, maximise, restore, size, position, title, icon.
+//  [x] Software presenting through SDL's window framebuffer (X11 shared
+//      memory), never a GL renderer.
+//  [x] Keys (SDL's names are keys.h's), window events, the close box.
+//  [x] The message box, the layer's own on X11 and Wayland (SDL's outlive
+//      the program).
+//  [x] A window destroyed by another program, or a lost display, ends the
+//      program with one line.
+// Not implemented:
+//  [ ] The message box under any other SDL video driver (the text goes to
+//      stderr), no silent fallback to an offscreen driver, no mouse, no
+//      clipboard, no cursor.
+// Limits and differences a program can see: platform/include/windows.h,
+// entries 1, 5, 6, 8, 9, 13, 14 and 24.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <errno.h>  // program_invocation_short_name
@@ -20,7 +33,6 @@
 #include <vector>
 
 #include "backend.h"
-#include "backend_testing.h"
 #include "backend_wayland_box.h"
 #include "keys.h"
 
@@ -178,14 +190,10 @@ bool translate(const SDL_Event& s, Event* e) {
   return false;
 }
 
-// For tests and tools (backend_testing.h).
-bool uses_renderer(WindowId id) {
-  SDL_Window* w = window(id);
-  if (!w) return false;
-  return (SDL_GetWindowFlags(w) & SDL_WINDOW_OPENGL) != 0 ||
-         SDL_GetWindowData(w, "_SDL_WindowTextureData") != nullptr;
-}
+}  // namespace
 
+// The native window (an X window id; 0 when there is none), also the tests'
+// answer (testing/native_sdl.cpp).
 uint64_t native_id(WindowId id) {
   SDL_Window* w = window(id);
   SDL_SysWMinfo info;
@@ -197,8 +205,6 @@ uint64_t native_id(WindowId id) {
   return 0;
 }
 
-}  // namespace
-
 bool open(std::string* reason) {
   if (g_b.opened == 0) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // Ctrl+C still ends a program
@@ -209,8 +215,6 @@ bool open(std::string* reason) {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     if (video_init()) {
       g_b.opened = 1;
-      g_testing_hooks.uses_renderer = uses_renderer;
-      g_testing_hooks.native_id = native_id;
       g_b.wake_event = SDL_RegisterEvents(1);
       g_b.wake_ready = true;
       SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);

@@ -26,11 +26,11 @@ namespace backend {
 
 namespace {
 
-// The program's text in zenity's UTF-8; Win32's "\r\n" ends a line as
-// "\n" does.
+// The program's text in zenity's UTF-8, its lines (box_text.h) ended by "\n".
 std::string zenity_text(const char* s) {
-  std::string out = utf8_from_latin1(s);
-  out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+  const std::vector<std::string> lines = box_lines(s);
+  std::string out = utf8_from_latin1(lines[0]);
+  for (size_t i = 1; i < lines.size(); ++i) out += '\n' + utf8_from_latin1(lines[i]);
   return out;
 }
 

@@ -69,18 +69,6 @@ unsigned long colour(Display* d, int grey, unsigned long fallback) {
   return XAllocColor(d, DefaultColormap(d, DefaultScreen(d)), &c) ? c.pixel : fallback;
 }
 
-// Lines of the text; Win32's "\r\n" ends a line as "\n" does.
-std::vector<std::string> split_lines(const char* text) {
-  std::vector<std::string> lines(1);
-  for (const char* p = text; *p; ++p) {
-    if (*p == '\n')
-      lines.emplace_back();
-    else if (*p != '\r')
-      lines.back() += *p;
-  }
-  return lines;
-}
-
 // ANSI text is drawn with a Latin-1 font: a proportional one if the server
 // has it, else its own "fixed".
 XFontStruct* load_font(Display* d) {
@@ -268,7 +256,7 @@ bool x11_message_box(const char* caption, const char* text) {
     b.ink = colour(b.display, 0, BlackPixel(b.display, screen));
     b.paper = colour(b.display, 255, WhitePixel(b.display, screen));
     b.strip = colour(b.display, 240, WhitePixel(b.display, screen));
-    b.lines = split_lines(text);
+    b.lines = box_lines(text);
     lay_out(&b);
     create(&b, caption);
     dismissed = run(&b);

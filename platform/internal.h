@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,11 +34,10 @@ struct WindowClass {
 // window thread owns every field but those marked otherwise.
 struct Window {
   HWND handle = nullptr;
-  bool used = false;
   std::thread::id owner;               // the thread that created it
   std::atomic<bool> destroyed{false};  // read by any thread's device contexts
+  std::atomic<bool> resting{false};    // unseen, so other threads' GetDC waits (win_gdi.cpp)
   WindowClass cls;
-  std::string title;
   backend::WindowId native = 0;
   int width = 0, height = 0;  // client size, kept while minimised
   bool visible = false, minimized = false, maximized = false, size_sent = false;
@@ -62,15 +62,6 @@ struct Dc {
   RECT clip = {0, 0, 0, 0};  // paint DCs: the update rectangle; window DCs: unbounded
   int stretch_mode = 1;      // BLACKONWHITE
 };
-
-// Client pixels are 0x00RRGGBB; GDI colours are COLORREF (0x00BBGGRR).
-// (One byte swap: the high byte, unused, falls off the end.)
-inline uint32_t rgb_from_colorref(COLORREF c) {
-  return __builtin_bswap32(c) >> 8;
-}
-inline COLORREF colorref_from_rgb(uint32_t v) {
-  return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-}
 
 // win_window.cpp
 Window* window_from_handle(
@@ -108,6 +99,9 @@ HDC dc_handle(const Dc* dc);
 bool brush_color(HBRUSH brush, COLORREF* color, bool* hollow);  // false: not a brush
 HBITMAP bitmap_add(std::shared_ptr<Dib> dib);                   // null: table full
 std::shared_ptr<const Dib> bitmap_from_handle(HBITMAP bitmap);  // null: not a bitmap
+// A window nobody can see rests (kHidden): GetDC on a thread other than its
+// own waits until it is seen again (kShown), up to kRestMs at a time.
+void window_rest(Window* w, bool resting);
 
 // win_file.cpp: the whole of a regular file of at most `limit` bytes; false
 // with the Win32 error set.
@@ -134,6 +128,12 @@ void fail(DWORD error);                                   // SetLastError, nothi
 //   ERROR_NOT_READY          there is no display to show a window on
 //   ERROR_INVALID_DATA       a picture resource the build embedded is broken
 void report(const char* call, DWORD code, const char* why);
+
+// win_host.cpp: what the kernel asks of the host, alone in its file so that
+// tests link their own in its place (testing/kernel_faults.cpp).
+void debug_output(const char* text);  // OutputDebugStringA's line, to stderr
+// Runs `body` on a new detached thread: 0, or the Win32 error.
+DWORD start_thread(std::function<void()> body);
 inline void unsupported(const char* call, const char* why) {
   report(call, ERROR_NOT_SUPPORTED, why);
 }

@@ -1,5 +1,4 @@
 // Non-Win32 extensions for tools and tests (see rainbow_platform.h).
-#include "backend_testing.h"
 #include "internal.h"
 #include "rainbow_platform.h"
 
@@ -18,7 +17,7 @@ BOOL PlatformReadClientRows(HWND hwnd, int first, int count, COLORREF* pixels, i
   for (int y = 0; y < count; ++y)
     for (int x = 0; x < width; ++x)
       pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
-          colorref_from_rgb(w->surface.get(x, first + y));
+          PlatformColorrefFromRgb(w->surface.get(x, first + y));
   return TRUE;
 }
 
@@ -29,43 +28,8 @@ DWORD* PlatformClientPixels(HWND hwnd, int width, int height) {
   return reinterpret_cast<DWORD*>(w->surface.pixels());
 }
 
-BOOL PlatformInjectKey(HWND hwnd, const char* key_name, BOOL down, BOOL alt) {
-  Window* w = window_from_handle(hwnd);
-  if (!w || !key_name) return FALSE;
-  return backend::inject_key(w->native, key_name, down != FALSE, alt != FALSE);
-}
-
-BOOL PlatformInjectWindowEvent(HWND hwnd, PlatformWindowEvent event, int a, int b) {
-  Window* w = window_from_handle(hwnd);
-  if (!w) return FALSE;
-  static const backend::Event::Kind kinds[] = {
-      backend::Event::kClose,     backend::Event::kMinimized, backend::Event::kRestored,
-      backend::Event::kExposed,   backend::Event::kResized,   backend::Event::kFocusGained,
-      backend::Event::kFocusLost, backend::Event::kMaximized};
-  if (event < 0 || static_cast<size_t>(event) >= sizeof kinds / sizeof kinds[0]) return FALSE;
-  backend::Event e;
-  e.kind = kinds[event];
-  e.window = w->native;
-  e.a = a;
-  e.b = b;
-  backend::inject(e);
-  return TRUE;
-}
-
 void PlatformPump(void) {
   pump();
-}
-
-BOOL PlatformWindowUsesRenderer(HWND hwnd) {
-  Window* w = window_from_handle(hwnd);
-  const auto hook = backend::g_testing_hooks.uses_renderer;
-  return w && hook && hook(w->native);
-}
-
-unsigned long long PlatformNativeWindow(HWND hwnd) {
-  Window* w = window_from_handle(hwnd);
-  const auto hook = backend::g_testing_hooks.native_id;
-  return w && hook ? hook(w->native) : 0;
 }
 
 BOOL PlatformOpenDisplay(char* reason, size_t size) {

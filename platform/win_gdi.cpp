@@ -9,10 +9,19 @@
 // resizes, minimises or destroys; after DestroyWindow a held DC draws
 // nothing (CLR_INVALID) and ReleaseDC returns 0.
 //
+// While nobody can see a window (a hidden page), GetDC on any thread but
+// the window's waits for it to be seen again, so a worker that draws
+// without end rests with the page; its samples, and so its pixels, are
+// those it would have drawn anyway, only later.  Each wait ends after
+// kRestMs, so a window thread that waits for such a worker (WM_DESTROY of
+// the threaded program) is never held for ever.
+//
 // The steady state takes no lock and touches no reference count: each
 // thread owns one DC slot, which it takes and gives back with plain stores,
 // and the window's pixels never move (surface.h).
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <vector>
 
 #include "dib.h"
@@ -30,6 +39,18 @@ const int kMaxDcs = 64;
 const RECT kUnbounded = {0, 0, Surface::kMaxSide, Surface::kMaxSide};
 
 Dc g_dcs[kMaxDcs];
+
+const int kRestMs = 100;
+std::mutex g_rest_lock;
+std::condition_variable g_seen_again;
+
+// The slow path of GetDC, for a window that rests.
+__attribute__((noinline)) void rest_while_unseen(const Window* w) {
+  if (std::this_thread::get_id() == w->owner) return;  // its thread rests in the queue
+  std::unique_lock<std::mutex> hold(g_rest_lock);
+  g_seen_again.wait_for(hold, std::chrono::milliseconds(kRestMs),
+                        [w] { return !w->resting.load(std::memory_order_relaxed); });
+}
 
 // The calling thread's own slot, given back when the thread ends.
 struct HomeSlot {
@@ -132,6 +153,14 @@ Dc* live_dc(HDC hdc) {
 
 }  // namespace
 
+void window_rest(Window* w, bool resting) {
+  {
+    std::lock_guard<std::mutex> hold(g_rest_lock);  // no waiter misses the change
+    w->resting.store(resting, std::memory_order_relaxed);
+  }
+  if (!resting) g_seen_again.notify_all();
+}
+
 Dc* dc_from_handle(HDC hdc) {
   return find_dc(hdc);
 }
@@ -202,6 +231,7 @@ HDC WINAPI GetDC(HWND hwnd) {
     return nullptr;
   }
   Window* w = window_from_handle(hwnd);
+  if (w && w->resting.load(std::memory_order_relaxed)) rest_while_unseen(w);
   Dc* dc = w ? acquire(w, nullptr) : nullptr;
   return dc ? dc_handle(dc) : nullptr;
 }
@@ -245,14 +275,14 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
   Dc* dc = find_dc(hdc);
   if (!dc || !inside(dc, x, y)) return CLR_INVALID;
-  dc->window->surface.set(x, y, rgb_from_colorref(color));
+  dc->window->surface.set(x, y, PlatformRgbFromColorref(color));
   return color & 0x00FFFFFF;
 }
 
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
   Dc* dc = dc_from_handle(hdc);
   if (!dc || !inside(dc, x, y)) return CLR_INVALID;
-  return colorref_from_rgb(dc->window->surface.get(x, y));
+  return PlatformColorrefFromRgb(dc->window->surface.get(x, y));
 }
 
 int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
@@ -269,7 +299,8 @@ int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   const LONG left = std::max(rect->left, dc->clip.left), top = std::max(rect->top, dc->clip.top);
   const LONG right = std::min({rect->right, dc->clip.right, static_cast<LONG>(s.draw_width())});
   const LONG bottom = std::min({rect->bottom, dc->clip.bottom, static_cast<LONG>(s.draw_height())});
-  if (right > left && bottom > top) s.fill(left, top, right, bottom, rgb_from_colorref(color));
+  if (right > left && bottom > top)
+    s.fill(left, top, right, bottom, PlatformRgbFromColorref(color));
   return 1;
 }
 

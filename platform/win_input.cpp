@@ -61,6 +61,10 @@ void handle_event(const backend::Event& e) {
     case backend::Event::kClose:  // the close box: the system menu's Close
       SendMessageA(w->handle, WM_SYSCOMMAND, SC_CLOSE, 0);
       break;
+    case backend::Event::kHidden:
+    case backend::Event::kShown:
+      window_rest(w, e.kind == backend::Event::kHidden);
+      break;
     case backend::Event::kNone:
       break;
   }

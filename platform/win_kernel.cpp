@@ -32,11 +32,7 @@ const uint32_t kMaxKernelObjects = 1024;
 
 struct KernelState {
   HandleTable<std::shared_ptr<KernelObject>, kKernelHandle> objects{kMaxKernelObjects};
-  std::atomic<DWORD> fail_next_thread{0};
   std::atomic<DWORD> next_thread_id{0x104};  // Win32's ids are multiples of 4, never 0
-  std::mutex sink_lock;                      // lines may come from any thread
-  PlatformDebugSink sink = nullptr;
-  void* sink_context = nullptr;
 };
 KernelState g_k;
 
@@ -78,20 +74,7 @@ void WINAPI SetLastError(DWORD code) {
 }
 
 void WINAPI OutputDebugStringA(LPCSTR text) {
-  if (!text) return;
-  PlatformDebugSink sink;
-  void* context;
-  {
-    std::lock_guard<std::mutex> hold(g_k.sink_lock);
-    sink = g_k.sink;
-    context = g_k.sink_context;
-  }
-  if (sink) {
-    sink(text, context);
-    return;
-  }
-  fputs(text, stderr);
-  fflush(stderr);
+  if (text) debug_output(text);
 }
 
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stack_size,
@@ -105,21 +88,16 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stack_size,
     fail(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  if (const DWORD error = g_k.fail_next_thread.exchange(0)) {
-    fail(error);
-    return nullptr;
-  }
   auto t = std::make_shared<Thread>();
-  try {
-    std::thread([t, start, param] {
-      const DWORD code = start(param);
-      std::lock_guard<std::mutex> hold(t->lock);
-      t->exit_code = code;
-      t->done = true;
-      t->done_cv.notify_all();
-    }).detach();  // the handle, not std::thread, tracks it from here
-  } catch (const std::system_error&) {
-    fail(ERROR_NOT_ENOUGH_MEMORY);
+  const DWORD error = start_thread([t, start, param] {
+    const DWORD code = start(param);
+    std::lock_guard<std::mutex> hold(t->lock);
+    t->exit_code = code;
+    t->done = true;
+    t->done_cv.notify_all();
+  });
+  if (error) {
+    fail(error);
     return nullptr;
   }
   HANDLE h = kernel_add(t);
@@ -165,14 +143,4 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
 
 void WINAPI Sleep(DWORD milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-void PlatformSetDebugSink(PlatformDebugSink sink, void* context) {
-  std::lock_guard<std::mutex> hold(g_k.sink_lock);
-  g_k.sink = sink;
-  g_k.sink_context = context;
-}
-
-void PlatformFailNextCreateThread(DWORD error) {
-  g_k.fail_next_thread = error;
 }

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <deque>
 
-#include "backend_testing.h"
 #include "internal.h"
 
 namespace plat {
@@ -98,7 +97,7 @@ void pump() {
   g_q.last_pump_ms = now;
   if (!backend::open(nullptr)) return;
   backend::Event e;
-  while (backend::take_injected(&e) || backend::poll_event(&e)) handle_event(e);
+  while (backend::poll_event(&e)) handle_event(e);
   for (int i = 0; i < window_count(); ++i)
     if (Window* w = window_at(i)) present_window(w, now);
 }

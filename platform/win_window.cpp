@@ -243,10 +243,8 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
   }
   if (x != CW_USEDEFAULT && y != CW_USEDEFAULT) backend::set_window_position(native, x, y);
   w->handle = make_handle<HWND>(kWindowHandle, static_cast<uint32_t>(slot), 0);
-  w->used = true;
   w->owner = std::this_thread::get_id();
   w->cls = *cls;
-  w->title = title ? title : "";
   w->native = native;
   w->width = std::min(cx, Surface::kMaxSide);
   w->height = std::min(cy, Surface::kMaxSide);
@@ -368,17 +366,6 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
   return TRUE;
 }
 
-namespace {
-
-struct MessageBoxSink {
-  std::mutex lock;
-  PlatformMessageBoxSink sink = nullptr;
-  void* context = nullptr;
-};
-MessageBoxSink g_box;
-
-}  // namespace
-
 // Blocks until the box is dismissed, as Win32 does.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (owner || type != MB_OK) {
@@ -387,20 +374,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   }
   const char* t = text ? text : "";
   const char* c = caption ? caption : "Error";
-  {
-    std::lock_guard<std::mutex> hold(g_box.lock);
-    if (g_box.sink) {
-      g_box.sink(c, t, g_box.context);
-      return IDOK;
-    }
-  }
   // Where no box can be shown, the text still reaches the user.
   if (!backend::open(nullptr) || !backend::message_box(c, t)) fprintf(stderr, "%s: %s\n", c, t);
   return IDOK;
-}
-
-void PlatformSetMessageBoxSink(PlatformMessageBoxSink sink, void* context) {
-  std::lock_guard<std::mutex> hold(g_box.lock);
-  g_box.sink = sink;
-  g_box.context = context;
 }

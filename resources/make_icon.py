@@ -8,6 +8,7 @@ with Python can regenerate them.
 
     make_icon.py [--check] [DIR]     DIR defaults to this script's folder
     make_icon.py --theme DIR         the desktop's icons, into DIR (the build does this)
+    make_icon.py --web DIR           the web app's icons, into DIR (the browser build does this)
 
 --check writes nothing: it decodes the files in DIR and fails unless they hold
 exactly the picture drawn here, so a changed drawing cannot go in stale.
@@ -15,6 +16,9 @@ exactly the picture drawn here, so a changed drawing cannot go in stale.
 --theme writes the same design for the hicolor icon theme: DIR/NxN/apps/rainbow.png
 at each size in THEME_SIZES (anti-aliased, with alpha) and
 DIR/scalable/apps/rainbow.svg, drawn from the same shapes and colours.
+
+--web writes DIR/icon-N.png at each size in WEB_SIZES, the sizes a web app's
+manifest needs to be installable, drawn as the theme's are.
 """
 
 import argparse
@@ -109,6 +113,7 @@ def draw():
 
 
 THEME_SIZES = (16, 24, 32, 48, 64, 128, 256)
+WEB_SIZES = (192, 512)
 
 
 def draw_rgba(size):
@@ -183,6 +188,13 @@ def write_theme(folder):
     os.makedirs(path, exist_ok=True)
     with open(os.path.join(path, "rainbow.svg"), "w", encoding="ascii") as f:
         f.write(svg_text())
+
+
+def write_web(folder):
+    os.makedirs(folder, exist_ok=True)
+    for size in WEB_SIZES:
+        with open(os.path.join(folder, "icon-%d.png" % size), "wb") as f:
+            f.write(_png(size, draw_rgba(size)))
 
 
 def palette_of(pixels):
@@ -298,10 +310,14 @@ def main(argv):
     parser.add_argument("--check", action="store_true",
                         help="verify the files in DIR instead of writing them")
     parser.add_argument("--theme", metavar="DIR", help="write the hicolor theme's icons into DIR")
+    parser.add_argument("--web", metavar="DIR", help="write the web app's icons into DIR")
     parser.add_argument("dir", nargs="?", default=os.path.dirname(os.path.abspath(__file__)))
     args = parser.parse_args(argv)
     if args.theme:
         write_theme(args.theme)
+        return 0
+    if args.web:
+        write_web(args.web)
         return 0
     pixels = draw()
     ico_path = os.path.join(args.dir, "rainbow.ico")

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include <rainbow_platform.h>
+
 #include "rainbow.h"
 
 namespace {
@@ -29,18 +31,19 @@ const int kMeetLimit = 1 << 20;                  // steps the walks may take bef
 // each of a thousand threads would cost more than their hits.
 const int kMostBands = 256;
 
-// The fraction of the generator's points that fall inside the drop: pairs
-// (x, y) in [-16384, 16383]^2 with x * x + y * y < 2^28.
+// The fraction of the generator's points that fall inside the drop
+// (rainbow_inside_drop), over the square of RAINBOW_POINT_HALF each side.
 double inside_fraction() {
   static const double fraction = [] {
+    const int half = RAINBOW_POINT_HALF;
     long long inside = 0;
-    for (long long x = -16384; x < 16384; ++x) {
-      long long y = static_cast<long long>(sqrt(static_cast<double>((1LL << 28) - x * x)));
-      while (y >= 0 && y * y + x * x >= (1LL << 28)) --y;
-      while ((y + 1) * (y + 1) + x * x < (1LL << 28)) ++y;
+    for (int x = -half; x < half; ++x) {
+      int y = static_cast<int>(sqrt(static_cast<double>(half) * half - static_cast<double>(x) * x));
+      while (y >= 0 && !rainbow_inside_drop(x, y)) --y;
+      while (y + 1 < half && rainbow_inside_drop(x, y + 1)) ++y;
       inside += y < 0 ? 0 : 2 * y + 1;  // -y..y
     }
-    return static_cast<double>(inside) / (32768.0 * 32768.0);
+    return static_cast<double>(inside) / (4.0 * half * half);
   }();
   return fraction;
 }
@@ -54,18 +57,16 @@ inline uint32_t index_of(const Canvas& c, int x, int y) {
   return static_cast<uint32_t>(y) * static_cast<uint32_t>(c.width) + static_cast<uint32_t>(x);
 }
 
-inline uint32_t rgb(COLORREF c) {
-  return __builtin_bswap32(c) >> 8;
-}
-
 // The first place at or after `at` where a step truly starts, whatever came
 // before: false if the walks did not meet.
 bool true_start(unsigned state, unsigned long long at, unsigned long long* start) {
   if (at == 0) return *start = 0, true;  // the first step's own start
-  unsigned long long pos[5];
-  unsigned gen[5];
-  int live = 5;
-  for (int i = 0; i < 5; ++i) {
+  // A step takes at most RAINBOW_DRAWS_INSIDE draws: one walk from each
+  // place it may start.
+  unsigned long long pos[RAINBOW_DRAWS_INSIDE];
+  unsigned gen[RAINBOW_DRAWS_INSIDE];
+  int live = RAINBOW_DRAWS_INSIDE;
+  for (int i = 0; i < RAINBOW_DRAWS_INSIDE; ++i) {
     pos[i] = at + static_cast<unsigned>(i);
     gen[i] = rainbow_rand_skip(state, pos[i]);
   }
@@ -180,7 +181,8 @@ bool draw_stretch(Shared* s, unsigned long long k, std::vector<Log>* logs,
     if (draws == 0) return false;
     for (int j = 0; j < hits.count; ++j) {
       const int x = hits.point[j].x, y = hits.point[j].y;
-      if (on_canvas(c, x, y)) log[band[y]].push_back({index_of(c, x, y), rgb(hits.point[j].color)});
+      if (on_canvas(c, x, y))
+        log[band[y]].push_back({index_of(c, x, y), PlatformRgbFromColorref(hits.point[j].color)});
     }
     pos += static_cast<unsigned>(draws);
     if ((++n & 0xFFFF) == 0)
@@ -240,12 +242,12 @@ void worker(Shared* s, int t) {
 }  // namespace
 
 double mean_draws_per_step() {
-  return 2 + 3 * inside_fraction();
+  return RAINBOW_DRAWS_OUTSIDE + (RAINBOW_DRAWS_INSIDE - RAINBOW_DRAWS_OUTSIDE) * inside_fraction();
 }
 
 double spread_of_draws_per_step() {
   const double p = inside_fraction();
-  return 3 * sqrt(p * (1 - p));
+  return (RAINBOW_DRAWS_INSIDE - RAINBOW_DRAWS_OUTSIDE) * sqrt(p * (1 - p));
 }
 
 WalkPlan plan_walk(unsigned long long steps, int threads) {
@@ -321,7 +323,8 @@ bool walk_steps(const Canvas& canvas, unsigned state, unsigned long long steps, 
     if (rainbow_sample_on(&gen, &hits) == 0) return false;
     for (int j = 0; j < hits.count; ++j)
       if (on_canvas(canvas, hits.point[j].x, hits.point[j].y))
-        canvas.px[index_of(canvas, hits.point[j].x, hits.point[j].y)] = rgb(hits.point[j].color);
+        canvas.px[index_of(canvas, hits.point[j].x, hits.point[j].y)] =
+            PlatformRgbFromColorref(hits.point[j].color);
     if ((i & 0xFFFF) == 0) done->store(i, std::memory_order_relaxed);
   }
   done->store(steps, std::memory_order_relaxed);

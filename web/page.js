@@ -37,23 +37,59 @@
   }
 
   // A picture the person chose is kept in the browser until they choose
-  // another, so the program can start again over it.
+  // another, so the program can start again over it.  Done only once the
+  // transaction has committed: a page that moves on before then aborts it,
+  // and the program would start over the picture chosen before.
   function store(mode, work) {
     return new Promise((done, failed) => {
       const open = indexedDB.open('rainbow', 1);
       open.onupgradeneeded = () => open.result.createObjectStore('pictures');
       open.onerror = () => failed(open.error);
       open.onsuccess = () => {
-        const request = work(open.result.transaction('pictures', mode).objectStore('pictures'));
-        request.onsuccess = () => done(request.result);
-        request.onerror = () => failed(request.error);
+        const db = open.result;
+        const transaction = db.transaction('pictures', mode);
+        const request = work(transaction.objectStore('pictures'));
+        transaction.oncomplete = () => {
+          db.close();
+          done(request.result);
+        };
+        transaction.onabort = transaction.onerror = () => {
+          db.close();
+          failed(transaction.error || request.error);
+        };
       };
     });
   }
+
+  // The programs refuse a larger file before reading it (GlobalAlloc,
+  // LoadImageA); the page does the same, in the program's words, before
+  // reading or keeping it.  The number is the program's own, asked once its
+  // runtime is up.
+  let knowLimit;
+  const pictureLimit = new Promise(known => { knowLimit = known; });
+  const refusal = 'LoadImage: Not enough memory resources are available to process this command.';
+  function megabytes(n) {
+    return (n / 1048576).toFixed(n < 10485760 ? 1 : 0) + ' MiB';
+  }
   async function usePicture(file) {
     if (!file) return;
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    await store('readwrite', pictures => pictures.put(bytes, program));
+    const limit = await pictureLimit;
+    if (file.size > limit) {
+      console.warn(refusal);
+      say('"' + file.name + '" (' + megabytes(file.size) + ') was not loaded, the largest ' +
+          'picture file is ' + megabytes(limit) + ': ' + refusal, false);
+      return;
+    }
+    say('Keeping "' + file.name + '" (' + megabytes(file.size) + ') in the browser…', false);
+    try {
+      // The file itself: the browser copies it into its store without
+      // this page holding its bytes.
+      await store('readwrite', pictures => pictures.put(file, program));
+    } catch (e) {
+      say('"' + file.name + '" could not be kept in the browser (' + (e && e.name) + ': ' +
+          (e && e.message) + '); the program goes on with the picture it has.', false);
+      return;
+    }
     params.set('picture', 'own');
     location.search = params.toString();
   }
@@ -61,8 +97,18 @@
     const which = params.get('picture');
     if (which === 'none') return null;
     if (which === 'own') {
-      const own = await store('readonly', pictures => pictures.get(program)).catch(() => null);
+      let own = null, why = 'it is no longer kept in this browser';
+      try {
+        own = await store('readonly', pictures => pictures.get(program));
+        // Kept as the chosen file (a Blob), or by earlier pages as bytes.
+        if (own instanceof Blob) own = new Uint8Array(await own.arrayBuffer());
+      } catch (e) {
+        own = null;
+        why = 'it could not be read back (' + (e && e.name) + ')';
+      }
       if (own) return own;
+      say('The picture you chose is missing: ' + why + '. The program starts on its own ' +
+          fileName + '.', false);
     }
     const response = await fetch(fileName);
     return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
@@ -81,6 +127,99 @@
     });
   }
 
+  // The site's service worker (service_worker.js) keeps the site for use
+  // offline and makes the pages it serves cross-origin isolated, which only
+  // rainbow_threaded needs (its worker thread shares the program's memory).
+  // The others start at once without it, and register it once they have
+  // started, so its copy of the site does not slow their first visit.
+  const threads = program === 'threaded';
+  const workers = 'serviceWorker' in navigator && self.isSecureContext ? navigator.serviceWorker : null;
+  const reloaded = 'rainbow-reloaded:' + location.pathname;
+  function register() {
+    return workers ? workers.register('service_worker.js').then(() => true, () => false)
+                   : Promise.resolve(false);
+  }
+  if (workers) {
+    // A new build's worker took over from the one this page came from:
+    // the page starts again from the new build, so it never runs with
+    // files of two builds.
+    const before = workers.controller;
+    workers.addEventListener('controllerchange', () => {
+      if (before) location.reload();
+    });
+  }
+  // Resolves once the page may run the build it came from: the site has no
+  // new build, or the new one failed to install; when one takes over, the
+  // page starts again from it (above) meanwhile.  Asked before the program
+  // starts: the browser asks seldom on its own, and Chromium leaves the
+  // question unanswered while a program runs in the page (its events wait
+  // behind the program's turns).  Offline the answer is at once; without
+  // one within ten seconds (a network that hangs) the kept build runs.
+  async function noNewBuild() {
+    const registration = await workers.getRegistration();
+    if (!registration) return;
+    const asked = registration.update().then(() => registration.installing || registration.waiting,
+                                             () => null);
+    const fresh = await Promise.race([asked, new Promise(done => setTimeout(done, 10000, null))]);
+    if (!fresh) return;
+    await new Promise(done => fresh.addEventListener('statechange', () => {
+      if (fresh.state === 'redundant') done();
+    }));
+  }
+
+  // True when the program can start here; otherwise the page says why in
+  // one sentence, and for rainbow_threaded links the page that draws the
+  // same picture without threads.
+  async function mayStart() {
+    if (workers && workers.controller) await noNewBuild();
+    if (location.protocol === 'file:') {
+      refuse('This browser does not run the program from a file on this computer: ' +
+             'open the site from a web server.');
+      return false;
+    }
+    if (!threads) {
+      if (document.readyState === 'complete') register();
+      else window.addEventListener('load', register);
+      return true;
+    }
+    if (self.crossOriginIsolated) {
+      sessionStorage.removeItem(reloaded);
+      register();
+      return true;
+    }
+    // The first visit: once the worker serves this page, a reload (one
+    // only) makes it isolated.
+    if (!sessionStorage.getItem(reloaded) && await register()) {
+      if (!workers.controller) {
+        // An active worker does not take a page loaded past it (a forced
+        // reload) until asked.
+        const changed = new Promise(done => workers.addEventListener('controllerchange', done, {once: true}));
+        (await workers.ready).active.postMessage('claim');
+        await changed;
+      }
+      sessionStorage.setItem(reloaded, '1');
+      location.reload();
+      return false;
+    }
+    refuse('This page needs a feature that this browser withholds here (memory shared ' +
+           'between threads):', 'rainbow_plain draws the same picture', 'plain.html' + location.search);
+    return false;
+  }
+
+  function refuse(text, linkText, href) {
+    say(text, false);
+    if (linkText) {
+      const link = document.createElement('a');
+      link.textContent = linkText;
+      link.href = href;
+      status.appendChild(link);
+      status.appendChild(document.createTextNode('.'));
+    }
+    status.dataset.refused = 'true';
+    canvas.hidden = true;
+    closeButton.disabled = true;
+  }
+
   // exit() unwinds the program with an exception the page need not show.
   window.addEventListener('error', e => {
     if (e.error && e.error.name === 'ExitStatus') e.preventDefault();
@@ -94,13 +233,8 @@
   }
 
   async function start() {
-    if (!self.crossOriginIsolated) {
-      say('rainbow_' + program + ' is built for threads (shared memory), which this browser ' +
-          'allows only on a cross-origin-isolated page: serve the site with the headers ' +
-          '"Cross-Origin-Opener-Policy: same-origin" and ' +
-          '"Cross-Origin-Embedder-Policy: require-corp" (scripts/serve.sh does).');
-      canvas.hidden = true;
-      closeButton.disabled = true;
+    if (!await mayStart()) {
+      knowLimit(Infinity);  // no program to refuse for
       return;
     }
     const bytes = fileName ? await pictureBytes() : null;
@@ -110,15 +244,22 @@
       closeButton: closeButton,
       dialog: document.getElementById('message'),
       setTitle: title => { document.getElementById('title').textContent = title; },
-      preRun: [() => { if (bytes) (Module.FS || FS).writeFile(fileName, bytes); }],
-      print: text => console.log(text),
-      printErr: text => console.warn(text),
+      // The folder takes the bytes as they are (canOwn), not a copy of them.
+      preRun: [() => { if (bytes) (Module.FS || FS).writeFile(fileName, bytes, {canOwn: true}); }],
+      // A debug line ends in the system text's "\r\n": the console's lines
+      // need no carriage return.
+      print: text => console.log(text.replace(/\r$/, '')),
+      printErr: text => console.warn(text.replace(/\r$/, '')),
+      onRuntimeInitialized: () => knowLimit(Module._rb_web_picture_limit()),
       onExit: code => ended(code),
       onAbort: why => ended(null, why),
     };
     const script = document.createElement('script');
     script.src = 'rainbow_' + program + '.js';
-    script.onerror = () => say('rainbow_' + program + '.js could not be loaded.', false);
+    script.onerror = () => {
+      knowLimit(Infinity);  // no program to refuse for: the next page tries again
+      say('rainbow_' + program + '.js could not be loaded.', false);
+    };
     document.body.appendChild(script);
     canvas.focus();
   }

@@ -9,6 +9,15 @@
 extern "C" {
 #endif
 
+// Client pixels are 0x00RRGGBB; GDI colours are COLORREF (0x00BBGGRR).
+// (One byte swap: the high byte, unused, falls off the end.)
+static inline DWORD PlatformRgbFromColorref(COLORREF c) {
+  return __builtin_bswap32(c) >> 8;
+}
+static inline COLORREF PlatformColorrefFromRgb(DWORD v) {
+  return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
 // Copies the window's client pixels (COLORREF, rows top to bottom) into
 // `pixels`, which holds width * height values.  FALSE unless the client area
 // is exactly width x height.
@@ -27,32 +36,6 @@ BOOL PlatformReadClientRows(HWND hwnd, int first, int count, COLORREF* pixels, i
 // unless the client is exactly width x height.
 DWORD* PlatformClientPixels(HWND hwnd, int width, int height);
 
-// Receives every OutputDebugStringA line (instead of stderr) while set; NULL
-// restores stderr.
-typedef void (*PlatformDebugSink)(const char* line, void* context);
-void PlatformSetDebugSink(PlatformDebugSink sink, void* context);
-
-// Receives every MessageBoxA (caption and text) instead of the screen
-// while set, and answers IDOK; NULL restores the screen.
-typedef void (*PlatformMessageBoxSink)(const char* caption, const char* text, void* context);
-void PlatformSetMessageBoxSink(PlatformMessageBoxSink sink, void* context);
-
-// Feeds the window system's own events through the same translation as real
-// ones: a key by its name in the layer's key table ("Escape", "F4", "A",
-// "Left Alt") going down or up with Alt held or not, and window events.
-BOOL PlatformInjectKey(HWND hwnd, const char* key_name, BOOL down, BOOL alt);
-enum PlatformWindowEvent {
-  PLATFORM_CLOSE_BOX,
-  PLATFORM_MINIMIZED,
-  PLATFORM_RESTORED,
-  PLATFORM_EXPOSED,
-  PLATFORM_RESIZED,  // a, b: the new client size
-  PLATFORM_FOCUS_GAINED,
-  PLATFORM_FOCUS_LOST,
-  PLATFORM_MAXIMIZED,
-};
-BOOL PlatformInjectWindowEvent(HWND hwnd, enum PlatformWindowEvent event, int a, int b);
-
 // Reads the window system's queue now, as the next due PeekMessageA would.
 void PlatformPump(void);
 
@@ -60,19 +43,11 @@ void PlatformPump(void);
 // one-line reason when there is no display.
 BOOL PlatformOpenDisplay(char* reason, size_t size);
 
-// Whether the window's picture goes through a GPU renderer (it never
-// should), and its native window (an X window id; 0 when there is none).
-BOOL PlatformWindowUsesRenderer(HWND hwnd);
-unsigned long long PlatformNativeWindow(HWND hwnd);
-
 // Time spent showing windows' pixels on screen so far, in nanoseconds.
 unsigned long long PlatformPresentNanoseconds(void);
 
 // Live bitmaps and brushes made by the program (stock objects not counted).
 int PlatformCountGdiObjects(void);
-
-// Makes the next CreateThread fail with `error` (0 cancels).
-void PlatformFailNextCreateThread(DWORD error);
 
 // Registers a picture resource (PNG bytes) for LoadIconA; the bytes must
 // stay valid.  Programs get theirs from the build.

@@ -2,7 +2,8 @@
 //
 // Names, types, constant values and call semantics are Win32's (ANSI entry
 // points only).  No SDL type appears here: everything that talks to the
-// window system is in platform/backend_*.cpp.  Supported, by the file that
+// window system is in a backend (platform/backend_sdl.cpp, backend_web.cpp,
+// backend_null.cpp; see platform/backend.h).  Supported, by the file that
 // implements the calls:
 //   platform/win_window.cpp   RegisterClassExA CreateWindowExA DestroyWindow IsWindow
 //                             ShowWindow UpdateWindow InvalidateRect GetClientRect
@@ -128,26 +129,44 @@
 // 25. In a web browser (the `web` preset):
 //     a. A program has one window, the page's canvas.  Its client size is the
 //        page's (or ?size=WxH), not the one asked for: a WM_SIZE with the
-//        page's size follows WM_CREATE.  SetWindowPos's size and position and
-//        ShowWindow's minimise, maximise and restore change nothing; a hidden
-//        tab is a minimised window, and the page's Close button the close box.
+//        page's size follows WM_CREATE.  The page keeps its size and state
+//        whatever the program asks, and the program is told so: after
+//        SetWindowPos to another size, WM_SIZE with the asked size is
+//        followed, at the next message read, by WM_SIZE with the page's
+//        size; after ShowWindow(SW_MINIMIZE), WM_SIZE with SIZE_MINIMIZED is
+//        followed by WM_SIZE with SIZE_RESTORED (a page cannot be minimised
+//        by the program).  SetWindowPos's position and
+//        ShowWindow(SW_MAXIMIZE) change nothing, as where no window manager
+//        runs (6).  A hidden tab is not a minimised window but one nobody
+//        sees (h), and the page's Close button is the close box.
 //     b. The program runs on the page's thread and gives the browser its turn
 //        inside PeekMessageA and GetMessageA (at most once a frame) and while
 //        a message box is up.  A loop that calls neither freezes the page, and
 //        Sleep or WaitForSingleObject on that thread holds the page meanwhile.
 //        A PostMessageA from a worker thread reaches a waiting GetMessageA at
-//        its next turn, within 16 ms.
-//     c. Every program is built with threads, so its page must be
-//        cross-origin isolated; a page that is not says so and starts nothing.
-//     d. Keys come from the browser's keyCode; the browser keeps its own
-//        shortcuts (Alt+F4, Ctrl+W, F5 and the like), and no key reaches the
-//        program while a message box is up.
+//        its next turn, within 16 ms (250 ms while the page is hidden).
+//     c. A program that starts threads (rainbow_threaded) is built with the
+//        threaded runtime, so its page must be cross-origin isolated (the
+//        site's service worker makes it so where the host does not); where
+//        it cannot be, the page says so and starts nothing.  The others are
+//        built without threads, where CreateThread cannot start one.
+//     d. Keys come from the browser's KeyboardEvent.code, the physical key
+//        (so the layer's table, 13, whatever the keyboard's layout); the
+//        browser keeps its own shortcuts (Alt+F4, Ctrl+W, F5 and the like),
+//        and no key reaches the program while a message box is up.
 //     e. MessageBoxA is an HTML dialog on the page; OutputDebugStringA and
 //        stderr go to the browser's console.
 //     f. Icons are not decoded: LoadIconA gives a handle with no picture, and
 //        the page shows the site's own icon.
 //     g. Files live in the page's memory: the program's folder holds only the
 //        picture the page put there, and nothing written is kept.
+//     h. A page nobody can see (a tab behind another, a minimised browser) is
+//        a window covered by another, not a minimised one: no message says
+//        so, and on its return it is not repainted (the canvas kept its
+//        pixels).  Meanwhile the program rests: PeekMessageA's turn for the
+//        browser lasts until the page is shown again or another event
+//        comes, and GetDC on any thread but the window's waits until the
+//        page is shown, up to 100 ms a call (platform/win_gdi.cpp).
 #ifndef RAINBOW_PLATFORM_WINDOWS_H
 #define RAINBOW_PLATFORM_WINDOWS_H
 

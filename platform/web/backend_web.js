@@ -7,6 +7,8 @@ mergeInto(LibraryManager.library, {
     events: [],     // [kind, a, b, flags, key name], as backend::Event
     waiter: null,   // resumes a waiting GetMessageA
     image: null,    // the canvas's pixels
+    image32: null,  // the same, a word a pixel
+    heap32: null,   // the program's memory, a word at a time
     ctx: null,
     width: 0,
     height: 0,
@@ -14,7 +16,8 @@ mergeInto(LibraryManager.library, {
     channel: null,
     turns: [],
     // Event kinds, as in backend.h.
-    kClose: 1, kMinimized: 2, kRestored: 4, kResized: 6, kFocusGained: 7, kFocusLost: 8, kKey: 9,
+    kHiddenWaitMs: 250,
+    kClose: 1, kResized: 6, kFocusGained: 7, kFocusLost: 8, kKey: 9, kHidden: 10, kShown: 11,
 
     push: function(kind, a, b, flags, key) {
       RbWeb.events.push([kind, a || 0, b || 0, flags || 0, key || '']);
@@ -55,6 +58,7 @@ mergeInto(LibraryManager.library, {
       if (canvas.height !== h) canvas.height = h;
       RbWeb.ctx = canvas.getContext('2d');
       RbWeb.image = w > 0 && h > 0 ? RbWeb.ctx.createImageData(w, h) : null;
+      RbWeb.image32 = RbWeb.image ? new Uint32Array(RbWeb.image.data.buffer) : null;
     },
     listen: function() {
       window.addEventListener('keydown', function(e) { RbWeb.key(e, true); });
@@ -62,8 +66,11 @@ mergeInto(LibraryManager.library, {
       window.addEventListener('resize', RbWeb.resized);
       window.addEventListener('focus', function() { RbWeb.push(RbWeb.kFocusGained); });
       window.addEventListener('blur', function() { RbWeb.push(RbWeb.kFocusLost); });
+      // A hidden page is a window nobody sees, not a minimised one: the
+      // program rests (rb_web_yield, the layer's GetDC) and the canvas
+      // keeps its pixels for its return.
       document.addEventListener('visibilitychange', function() {
-        RbWeb.push(document.hidden ? RbWeb.kMinimized : RbWeb.kRestored);
+        RbWeb.push(document.hidden ? RbWeb.kHidden : RbWeb.kShown);
       });
       if (Module.closeButton) {
         Module.closeButton.addEventListener('click', function() { RbWeb.push(RbWeb.kClose); });
@@ -99,18 +106,23 @@ mergeInto(LibraryManager.library, {
     RbWeb.height = height;
     RbWeb.resizeCanvas(width, height);
     RbWeb.resized();  // the page's size, when it is not the one asked for
+    if (document.hidden) RbWeb.push(RbWeb.kHidden);  // opened behind another tab
   },
 
   rb_web_put__deps: ['$RbWeb'],
   rb_web_put: function(rgba, pitch, x, y, w, h) {
     var image = RbWeb.image;
     if (!image || x + w > image.width || y + h > image.height) return;
-    // Copied out of the program's memory: a shared buffer cannot back an
-    // ImageData.
-    var data = image.data;
+    // Copied out of the program's memory (a shared buffer cannot back an
+    // ImageData) a pixel at a time, through views made once: a view made
+    // for every row is garbage that the browser collects only in its idle
+    // time, and a page whose program never idles grew by megabytes a minute.
+    var from = RbWeb.heap32;
+    if (!from || from.buffer !== HEAPU8.buffer) from = RbWeb.heap32 = new Uint32Array(HEAPU8.buffer);
+    var to = RbWeb.image32, width = image.width;
     for (var row = y; row < y + h; ++row) {
-      var from = rgba + (row * pitch + x) * 4;
-      data.set(HEAPU8.subarray(from, from + w * 4), (row * image.width + x) * 4);
+      var s = (rgba >>> 2) + row * pitch + x, d = row * width + x;
+      for (var i = 0; i < w; ++i) to[d + i] = from[s + i];
     }
     RbWeb.ctx.putImageData(image, 0, 0, x, y, w, h);
   },
@@ -128,8 +140,14 @@ mergeInto(LibraryManager.library, {
   rb_web_yield__deps: ['$RbWeb'],
   rb_web_yield: function() {
     return Asyncify.handleSleep(function(wakeUp) {
-      RbWeb.turns.push(wakeUp);
-      RbWeb.channel.port2.postMessage(0);
+      var next = function() {
+        RbWeb.turns.push(wakeUp);
+        RbWeb.channel.port2.postMessage(0);
+      };
+      // While nobody can see the page the program's next turn waits for an
+      // event (the page being shown is one) instead of spinning.
+      if (document.hidden && !RbWeb.events.length) RbWeb.waiter = next;
+      else next();
     });
   },
 
@@ -145,7 +163,8 @@ mergeInto(LibraryManager.library, {
         wakeUp();
       };
       RbWeb.waiter = resume;
-      setTimeout(resume, ms);
+      // Nobody sees what a page that cannot be seen presents: it wakes less.
+      setTimeout(resume, document.hidden ? Math.max(ms, RbWeb.kHiddenWaitMs) : ms);
     });
   },
 

@@ -5,7 +5,7 @@
 #ifndef RAINBOW_TESTS_BACKDROP_CHECK_H
 #define RAINBOW_TESTS_BACKDROP_CHECK_H
 
-#include <rainbow_platform.h>
+#include <rainbow_testing.h>
 
 #include <fstream>
 #include <iterator>

@@ -2,7 +2,7 @@
 // asks for the stretch, the picture stretched under the bows, the lines sent
 // when the picture is missing or its pixels cannot be fetched, and Escape.
 #include <gtest/gtest.h>
-#include <rainbow_platform.h>
+#include <rainbow_testing.h>
 
 #include "backdrop.h"
 #include "backdrop_check.h"

@@ -2,7 +2,7 @@
 // jpegtran, exiftool, ImageMagick), damaged files, the bitmaps it keeps, and
 // its message box: text, caption, and its place before the window.
 #include <gtest/gtest.h>
-#include <rainbow_platform.h>
+#include <rainbow_testing.h>
 #include <stdlib.h>
 #include <unistd.h>
 

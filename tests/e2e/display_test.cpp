@@ -2,7 +2,7 @@
 // life and is shown without a GPU renderer, and what a held device context
 // draws reaches the screen, before and after a resize.
 #include <gtest/gtest.h>
-#include <rainbow_platform.h>
+#include <rainbow_testing.h>
 #include <stdlib.h>
 
 #include "support.h"

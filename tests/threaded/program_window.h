@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <rainbow_platform.h>
+#include <rainbow_testing.h>
 
 #include "shell.h"
 #include "threaded.h"

@@ -2,7 +2,7 @@
 // painting, the idle loop, and what resizing, minimising and keys do to the
 // picture.
 #include <gtest/gtest.h>
-#include <rainbow_platform.h>
+#include <rainbow_testing.h>
 
 #include <thread>
 #include <vector>

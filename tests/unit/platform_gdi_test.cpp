@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <vector>
 
 #include "support.h"
@@ -252,6 +253,7 @@ struct Worker {
   HWND hwnd;
   std::atomic<bool> run{true};
   std::atomic<long> drawn{0};
+  std::atomic<long> dcs{0};  // GetDC calls that returned
 };
 
 DWORD WINAPI DrawLoop(LPVOID param) {
@@ -259,6 +261,7 @@ DWORD WINAPI DrawLoop(LPVOID param) {
   unsigned s = 7;
   while (w->run.load()) {
     HDC dc = GetDC(w->hwnd);
+    w->dcs.fetch_add(1);
     if (!dc) continue;
     for (int i = 0; i < 16; ++i) {
       s = s * 1103515245u + 12345u;
@@ -339,3 +342,35 @@ TEST_F(Gdi, DcHeldAcrossResizeAndDestroyStaysSafe) {
 }
 
 }  // namespace
+
+// While nobody can see the window (a hidden page) a worker's GetDC waits for
+// it to be seen again, a bounded while each call (100 ms): the worker still
+// draws, slowly, can be stopped and joined as the threaded program's
+// WM_DESTROY does, and draws on at full speed once the window is seen.
+TEST_F(Gdi, WorkerRestsWhileTheWindowIsUnseen) {
+  ShowWindow(hwnd, SW_SHOW);
+  ASSERT_TRUE(PlatformInjectWindowEvent(hwnd, PLATFORM_HIDDEN, 0, 0));
+  rt::drain();
+  for (bool stop_while_hidden : {true, false}) {
+    Worker w;
+    w.hwnd = hwnd;
+    const auto start = std::chrono::steady_clock::now();
+    HANDLE t = CreateThread(nullptr, 0, DrawLoop, &w, 0, nullptr);
+    ASSERT_NE(t, nullptr);
+    while (w.dcs.load() < 3) Sleep(1);  // each ends within its rest's bound
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    EXPECT_LE(w.dcs.load(), static_cast<long>(ms.count()) / 100 + 1);
+    EXPECT_GT(w.drawn.load(), 0);
+    if (!stop_while_hidden) {
+      ASSERT_TRUE(PlatformInjectWindowEvent(hwnd, PLATFORM_SHOWN, 0, 0));
+      rt::drain();
+      const long seen = w.dcs.load();
+      for (int i = 0; i < 10000 && w.dcs.load() < seen + 1000; ++i) Sleep(1);
+      EXPECT_GE(w.dcs.load(), seen + 1000) << "still resting once seen";
+    }
+    w.run = false;
+    EXPECT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
+    CloseHandle(t);
+  }
+}

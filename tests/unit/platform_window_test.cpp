@@ -2,7 +2,7 @@
 // order real Win32 shows: creation, WM_SIZE, invalidation, WM_PAINT and
 // erasing, keys, closing and WM_QUIT.
 #include <gtest/gtest.h>
-#include <rainbow_platform.h>
+#include <rainbow_testing.h>
 
 #include <string>
 #include <vector>

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <vector>
 
+#include <rainbow_platform.h>
+
 #include "rainbow.h"
 #include "render_walk.h"
 
@@ -27,7 +29,7 @@ Picture in_turn(int w, int h, unsigned state, unsigned long long steps) {
       if (hits.point[j].x >= 0 && hits.point[j].x < w && hits.point[j].y >= 0 &&
           hits.point[j].y < h)
         p.px[static_cast<size_t>(hits.point[j].y * w + hits.point[j].x)] =
-            __builtin_bswap32(hits.point[j].color) >> 8;
+            PlatformRgbFromColorref(hits.point[j].color);
   }
   return p;
 }

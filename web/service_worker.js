@@ -1,0 +1,75 @@
+// The site's service worker: it keeps the whole site for use without the
+// network, and gives every page it serves the two headers that make a page
+// cross-origin isolated, which rainbow_threaded's worker thread needs
+// (shared memory) and which an ordinary static host does not send:
+//   Cross-Origin-Opener-Policy: same-origin
+//   Cross-Origin-Embedder-Policy: require-corp
+// That second part is the technique of the coi-serviceworker package; it is
+// a few lines here because a scope has one service worker, and this one
+// must also cache.
+//
+// web/make_site.py fills in BUILD (a hash of the site's other files) and
+// FILES when it puts the site together: a new build is a new worker with a
+// new cache, which replaces the old one whole, so a page of one build never
+// runs with the wasm of another.  The pictures people choose are in
+// IndexedDB, which no update touches.
+'use strict';
+const BUILD = '@BUILD@';
+const FILES = ['@FILES@'];
+const CACHE = 'rainbow-' + BUILD;
+
+self.addEventListener('install', event => {
+  // cache: 'reload' passes by the browser's HTTP cache, which may still
+  // hold the previous build's files.
+  event.waitUntil(caches.open(CACHE)
+                      .then(cache => cache.addAll(FILES.map(f => new Request(f, {cache: 'reload'}))))
+                      .then(() => self.skipWaiting()));
+});
+
+self.addEventListener('activate', event => {
+  event.waitUntil(caches.keys()
+                      .then(names => Promise.all(names.filter(n => n.startsWith('rainbow-') && n !== CACHE)
+                                                     .map(n => caches.delete(n))))
+                      .then(() => self.clients.claim()));
+});
+
+// A page loaded past this worker (a forced reload) that needs isolation
+// asks to be taken.
+self.addEventListener('message', event => {
+  if (event.data === 'claim') event.waitUntil(self.clients.claim());
+});
+
+// Types by name: a static host that does not know .wasm sends it as bytes,
+// and the browser compiles wasm while it downloads only when it is typed.
+const TYPES = {html: 'text/html; charset=utf-8', js: 'text/javascript', wasm: 'application/wasm',
+               css: 'text/css', json: 'application/json', png: 'image/png', bmp: 'image/bmp',
+               jpg: 'image/jpeg'};
+
+function isolated(response, path) {
+  if (!response || response.status === 0 || response.type === 'opaqueredirect') return response;
+  const headers = new Headers(response.headers);
+  headers.set('Cross-Origin-Opener-Policy', 'same-origin');
+  headers.set('Cross-Origin-Embedder-Policy', 'require-corp');
+  const type = TYPES[(/\.(\w+)$/.exec(path) || [])[1]];
+  if (type) headers.set('Content-Type', type);
+  return new Response(response.body,
+                      {status: response.status, statusText: response.statusText, headers: headers});
+}
+
+self.addEventListener('fetch', event => {
+  const request = event.request;
+  const url = new URL(request.url);
+  if (request.method !== 'GET' || url.origin !== location.origin) return;
+  // The site's own files from this build's cache (pages whatever their
+  // query: ?size=, ?picture=); anything else from the network.
+  let path = url.pathname;
+  const scope = new URL(self.registration.scope).pathname;
+  if (path === scope) path += 'index.html';
+  const name = path.startsWith(scope) ? path.slice(scope.length) : null;
+  event.respondWith((async () => {
+    const kept = name !== null && FILES.includes(name) ?
+        await caches.open(CACHE).then(cache => cache.match(name)) : null;
+    const response = kept || await fetch(request);
+    return isolated(response, path);
+  })());
+});
