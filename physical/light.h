@@ -3,6 +3,8 @@
 #ifndef RAINBOW_PHYSICAL_LIGHT_H
 #define RAINBOW_PHYSICAL_LIGHT_H
 
+#include <stddef.h>
+
 #include <vector>
 
 namespace physical {
@@ -23,10 +25,18 @@ double planck(double wavelength_nm, double kelvin);
 class SpectrumSampler {
  public:
   explicit SpectrumSampler(double kelvin = 5778);
-  double draw(double u) const;  // u in [0, 1) -> wavelength in nm
+  // u in [0, 1) -> wavelength in nm; inline, since every ray draws one.
+  double draw(double u) const {
+    const double f = u * last_;
+    size_t j = static_cast<size_t>(f);
+    if (j > inverse_.size() - 2) j = inverse_.size() - 2;
+    const double t = f - static_cast<double>(j);
+    return inverse_[j] + (inverse_[j + 1] - inverse_[j]) * t;
+  }
 
  private:
   std::vector<double> inverse_;  // wavelength at u = k / (size - 1)
+  double last_ = 0;              // size - 1
 };
 
 // The IAPWS release on the refractive index of ordinary water substance as

@@ -31,6 +31,12 @@ inline void add_saturating(uint64_t* sum, uint64_t v) {
 inline uint64_t fixed(double v) {
   return static_cast<uint64_t>(static_cast<int64_t>(v * kScale + 0.5));
 }
+// The same for a value already in units: the spectral table holds the
+// observer's functions times 2^24, a power of two, so the products are
+// bit for bit those of fixed().
+inline uint64_t units(double v) {
+  return static_cast<uint64_t>(static_cast<int64_t>(v + 0.5));
+}
 
 // The angle from the antisolar point, e below the horizon, of the point of
 // the sky the camera sees hx radians right of and hy above its centre: on
@@ -91,7 +97,8 @@ bool Sky::setup(const Settings& s, int threads, std::string* problem) {
   spectral_.resize(count);
   for (int k = 0; k < count; ++k) {
     const double nm = kShortestNm + k * kSpectralStep;
-    spectral_[k] = {index_at(nm), cie1931(nm)};
+    const Tristimulus cmf = cie1931(nm);
+    spectral_[k] = {index_at(nm), {cmf.x * kScale, cmf.y * kScale, cmf.z * kScale}};
   }
   if (s.optics == Method::Rays) return true;
 
@@ -123,7 +130,7 @@ void Sky::clear(Tally* t) const {
   t->profile.assign(s_.profile ? static_cast<size_t>(bins_) * 2 : 0, 0);
 }
 
-Sky::Spectral Sky::spectral_at(double nm) const {
+__attribute__((always_inline)) inline Sky::Spectral Sky::spectral_at(double nm) const {
   const double f = (nm - kShortestNm) / kSpectralStep;
   const size_t j = std::min(static_cast<size_t>(std::max(f, 0.0)), spectral_.size() - 2);
   const double t = f - static_cast<double>(j);
@@ -143,21 +150,31 @@ __attribute__((always_inline)) inline void Sky::deposit(Tally* t, double d, doub
   // moves the ray by the same small angle on the sky (to first order in the
   // disc's radius; the ring's distance changes by at most a millionth of a
   // degree more).
+  // The ring from the square of the angle, with no square root: the angle
+  // is |da| or a little more (by oy^2 / (angle + |da|)), so the ring is
+  // |da|'s or one of the next few.
   const double da = d + ox;
-  const double angle = disc_radius_ > 0 ? sqrt(da * da + oy * oy) : fabs(d);
-  const double ring = angle * per_ring_;
-  if (ring < rings_) {  // else beyond what the camera sees
-    uint64_t* p = &t->rings[6 * static_cast<size_t>(ring)];
-    add_saturating(&p[0], fixed(perpendicular * cmf.x));
-    add_saturating(&p[1], fixed(perpendicular * cmf.y));
-    add_saturating(&p[2], fixed(perpendicular * cmf.z));
-    add_saturating(&p[3], fixed(parallel * cmf.x));
-    add_saturating(&p[4], fixed(parallel * cmf.y));
-    add_saturating(&p[5], fixed(parallel * cmf.z));
+  const double square = da * da + oy * oy;
+  const double from = fabs(da) * per_ring_;
+  if (from < rings_) {  // else beyond what the camera sees
+    size_t ring = static_cast<size_t>(from);
+    for (double edge = static_cast<double>(ring + 1) * ring_; square >= edge * edge;
+         edge = static_cast<double>(ring + 1) * ring_)
+      ++ring;
+    if (ring < static_cast<size_t>(rings_)) {
+      uint64_t* p = &t->rings[6 * ring];
+      add_saturating(&p[0], units(perpendicular * cmf.x));
+      add_saturating(&p[1], units(perpendicular * cmf.y));
+      add_saturating(&p[2], units(perpendicular * cmf.z));
+      add_saturating(&p[3], units(parallel * cmf.x));
+      add_saturating(&p[4], units(parallel * cmf.y));
+      add_saturating(&p[5], units(parallel * cmf.z));
+    }
   }
   // The profile: the scattering angle is 180 degrees less the angle from
   // the antisolar point.
   if (!s_.profile) return;
+  const double angle = sqrt(square);
   const double from_edge = 60 - angle * (1 / kRadian);
   if (from_edge < 0) return;
   const size_t bin =
@@ -167,25 +184,28 @@ __attribute__((always_inline)) inline void Sky::deposit(Tally* t, double d, doub
 }
 
 void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
-  const bool one_wavelength = s_.wavelength_nm > 0;
+  // The loop's constants in locals: the tally's stores could otherwise
+  // alias them, and each would be read again for every ray.
+  const bool one_wavelength = s_.wavelength_nm > 0, rays = s_.optics == Method::Rays;
   const Spectral fixed_light = one_wavelength ? spectral_at(s_.wavelength_nm) : Spectral{};
+  const uint64_t seed = mix64(s_.seed);
+  const double disc = disc_radius_;
   for (uint64_t k = first; k < first + count; ++k) {
-    RayRandom g(s_.seed, k);
+    RayRandom g(seed, k, RayRandom::kMixed);
     const double nm = one_wavelength ? s_.wavelength_nm : sampler_.draw(g.uniform());
     const Spectral light = one_wavelength ? fixed_light : spectral_at(nm);
     // Where on the sun's disc the ray comes from, evenly over it.
     double ox = 0, oy = 0;
-    if (disc_radius_ > 0) {
+    if (disc > 0) {
       double q;
       do {
-        ox = g.signed_unit();
-        oy = g.signed_unit();
+        g.signed_pair(&ox, &oy);
         q = ox * ox + oy * oy;
       } while (q >= 1);
-      ox *= disc_radius_;
-      oy *= disc_radius_;
+      ox *= disc;
+      oy *= disc;
     }
-    if (s_.optics == Method::Rays) {
+    if (rays) {
       // Evenly over the drop's cross-section: the impact parameter's square
       // is uniform.
       Outgoing out;

@@ -95,7 +95,7 @@ class Sky {
  private:
   struct Spectral {
     double n;
-    Tristimulus cmf;
+    Tristimulus cmf;  // times 2^24: in the tally's units
   };
   Spectral spectral_at(double wavelength_nm) const;
   std::vector<double> radiance(const Tally& t, uint64_t rays) const;

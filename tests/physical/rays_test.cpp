@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "rays.h"
 #include "sky.h"
 
 namespace {
@@ -93,6 +94,30 @@ TEST(Rays, BowsAtDescartesAnglesWithFresnelsPolarisation) {
 }
 
 // White sunlight, the sun's disc: Alexander's dark band between the bows.
+// One ray through the drop against the library's arcsine and Fresnel's
+// formulas in their sine and tangent form (Born and Wolf, 1.5.2, eq. 21),
+// over impact parameters up to grazing and water's range of indices.
+TEST(Rays, OneRayMatchesTheTrigonometricForm) {
+  for (double n : {1.329, 1.3325, 1.3435})
+    for (double b = 0.01; b < 1; b += 0.0137) {
+      physical::Outgoing out;
+      physical::trace_drop(b, n, &out);
+      const double i = asin(b), r = asin(b / n);
+      const double rs = sin(i - r) / sin(i + r), rp = tan(i - r) / tan(i + r);
+      const double ts = 1 - rs * rs, tp = 1 - rp * rp;
+      const double angle[3] = {2 * i, 4 * r - 2 * i, 6 * r - 2 * i - kPi};
+      const double perpendicular[3] = {0.5 * rs * rs, 0.5 * ts * ts * rs * rs,
+                                       0.5 * ts * ts * rs * rs * rs * rs};
+      const double parallel[3] = {0.5 * rp * rp, 0.5 * tp * tp * rp * rp,
+                                  0.5 * tp * tp * rp * rp * rp * rp};
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(out.angle[k], angle[k], 1e-12) << "b " << b << " n " << n << " order " << k;
+        EXPECT_NEAR(out.perpendicular[k], perpendicular[k], 1e-12 + 1e-9 * perpendicular[k]);
+        EXPECT_NEAR(out.parallel[k], parallel[k], 1e-12 + 1e-9 * parallel[k]);
+      }
+    }
+}
+
 TEST(Rays, AlexandersBandIsTheDarkestSky) {
   physical::Settings s;
   s.width = 64, s.height = 48, s.profile = true;
