@@ -60,7 +60,7 @@ double normal_quantile(double p) {
          (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
 }
 
-const char* spec_problem(const PhaseTableSpec& s) {
+const char* request_problem(const PhaseTableRequest& s) {
   if (s.optics != Optics::Airy && s.optics != Optics::Mie) return "unknown optics";
   if (!(s.radius_um > 0) || !(s.radius_um <= 10000)) return "drop radius not in (0, 10000] um";
   if (!(s.spread >= 0) || !(s.spread <= 1)) return "radius spread not in [0, 1]";
@@ -77,14 +77,14 @@ const char* spec_problem(const PhaseTableSpec& s) {
 
 }  // namespace
 
-bool PhaseTable::build(const PhaseTableSpec& spec, std::string* problem) {
+bool PhaseTable::build(const PhaseTableRequest& request, std::string* problem) {
   *this = PhaseTable();
-  if (const char* why = spec_problem(spec)) {
+  if (const char* why = request_problem(request)) {
     if (problem) *problem = why;
     return false;
   }
-  const double k = 2 * kPi / (spec.wavelength_nm / 1000);  // per micrometre
-  const double x = k * spec.radius_um;
+  const double k = 2 * kPi / (request.wavelength_nm / 1000);  // per micrometre
+  const double x = k * request.radius_um;
 
   // Radii over the log-normal number distribution of ln r.  With nodes at
   // most one unit of x apart over +-3 sigma, evenly spaced in ln r and weighted
@@ -97,24 +97,24 @@ bool PhaseTable::build(const PhaseTableSpec& spec, std::string* problem) {
   // drops, sigma 0.003, 550 nm, 137-142 degrees, 33 nodes: 1.3% rms from the
   // converged mean, against 10% evenly spaced).
   std::vector<double> radii, weights;
-  if (spec.spread > 0) {
+  if (request.spread > 0) {
     const int nodes =
-        spec.radius_nodes > 0 ? spec.radius_nodes : default_radius_nodes(x, spec.spread);
-    const bool dense = nodes > 1 && 6 * spec.spread * x <= nodes - 1;
+        request.radius_nodes > 0 ? request.radius_nodes : default_radius_nodes(x, request.spread);
+    const bool dense = nodes > 1 && 6 * request.spread * x <= nodes - 1;
     double total = 0;
     for (int q = 0; q < nodes; ++q) {
       const double t = dense ? -3 + 6.0 * q / (nodes - 1) : normal_quantile((q + 0.5) / nodes);
-      radii.push_back(spec.radius_um * std::exp(spec.spread * t));
+      radii.push_back(request.radius_um * std::exp(request.spread * t));
       weights.push_back(dense ? std::exp(-0.5 * t * t) : 1.0);
       total += weights.back();
     }
     for (double& w : weights) w /= total;
   } else {
-    radii.push_back(spec.radius_um);
+    radii.push_back(request.radius_um);
     weights.push_back(1);
   }
   const double x_max = k * radii.back();
-  if (spec.optics == Optics::Mie && x_max > kMieMaxSizeParameter) {
+  if (request.optics == Optics::Mie && x_max > kMieMaxSizeParameter) {
     if (problem) *problem = "drops too large for Mie theory at this wavelength";
     return false;
   }
@@ -126,12 +126,13 @@ bool PhaseTable::build(const PhaseTableSpec& spec, std::string* problem) {
   // linear interpolation between nodes is then 0.7% off on average, against
   // 1.6% at pi / (4 x)).  Averaged over radii, or with Airy's smooth curves,
   // only the supernumeraries need resolving (kCoarsestStep).
-  double step = spec.step_rad;
+  double step = request.step_rad;
   if (step == 0) {
     step = kCoarsestStep;
-    if (spec.optics == Optics::Mie && radii.size() == 1) step = std::min(step, kPi / (6 * x_max));
+    if (request.optics == Optics::Mie && radii.size() == 1)
+      step = std::min(step, kPi / (6 * x_max));
   }
-  const double span = spec.theta_hi_rad - spec.theta_lo_rad;
+  const double span = request.theta_hi_rad - request.theta_lo_rad;
   const double intervals = std::max(1.0, std::ceil(span / step - 1e-9));
   if (intervals + 1 > kMaxAngles) {
     if (problem) *problem = "angular step too fine for the range (over 4 million angles)";
@@ -141,17 +142,18 @@ bool PhaseTable::build(const PhaseTableSpec& spec, std::string* problem) {
   step = span / intervals;
 
   std::vector<double> theta(count);
-  for (size_t j = 0; j < count; ++j) theta[j] = spec.theta_lo_rad + step * static_cast<double>(j);
+  for (size_t j = 0; j < count; ++j)
+    theta[j] = request.theta_lo_rad + step * static_cast<double>(j);
 
   std::vector<double> sum[2] = {std::vector<double>(count, 0.0), std::vector<double>(count, 0.0)};
   std::vector<double> perp(count), par(count);
   for (size_t q = 0; q < radii.size(); ++q) {
-    if (spec.optics == Optics::Mie)
-      mie_intensities(k * radii[q], spec.n, theta.data(), static_cast<int>(count), perp.data(),
+    if (request.optics == Optics::Mie)
+      mie_intensities(k * radii[q], request.n, theta.data(), static_cast<int>(count), perp.data(),
                       par.data());
     else
-      airy_intensities(radii[q], spec.wavelength_nm, spec.n, theta.data(), static_cast<int>(count),
-                       perp.data(), par.data());
+      airy_intensities(radii[q], request.wavelength_nm, request.n, theta.data(),
+                       static_cast<int>(count), perp.data(), par.data());
     // |S|^2 / k^2: the differential cross-section (Bohren and Huffman 3.16).
     const double w = weights[q] / (k * k);
     for (size_t j = 0; j < count; ++j) {
@@ -172,7 +174,7 @@ bool PhaseTable::build(const PhaseTableSpec& spec, std::string* problem) {
   }
   theta_count_ = count;
   radii_ = static_cast<int>(radii.size());
-  lo_ = spec.theta_lo_rad;
+  lo_ = request.theta_lo_rad;
   step_ = step;
   return true;
 }

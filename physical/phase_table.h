@@ -9,7 +9,7 @@ namespace physical {
 
 enum class Optics { Airy, Mie };
 
-struct PhaseTableSpec {
+struct PhaseTableRequest {
   Optics optics;
   double radius_um;                   // median radius of the drops
   double spread;                      // log-normal sigma of the radius (of ln r), 0 = one size
@@ -25,8 +25,8 @@ class PhaseTable {
   // Tabulates the phase function; deterministic (the same table on any
   // thread, any number of threads) and touching no shared state, so tables
   // may be built on several threads at once.  False with *problem naming the
-  // fault for a bad spec, leaving the table empty.
-  bool build(const PhaseTableSpec& spec, std::string* problem);
+  // fault for a bad request, leaving the table empty.
+  bool build(const PhaseTableRequest& request, std::string* problem);
 
   // A scattering angle (radians) drawn from the phase function of
   // polarisation pol (0 = perpendicular, 1 = parallel) over [lo, hi], for u in

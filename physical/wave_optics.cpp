@@ -35,14 +35,14 @@ bool WaveOptics::build(Method method, double radius_um, double spread, double lo
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t j; (j = next++) < count;) {
-      const PhaseTableSpec spec = {method == Method::Airy ? Optics::Airy : Optics::Mie,
-                                   radius_um,
-                                   spread,
-                                   lo,
-                                   hi,
-                                   wavelengths[j],
-                                   indices[j]};
-      built[j] = t->tables[j].build(spec, &problems[j]);
+      const PhaseTableRequest request = {method == Method::Airy ? Optics::Airy : Optics::Mie,
+                                         radius_um,
+                                         spread,
+                                         lo,
+                                         hi,
+                                         wavelengths[j],
+                                         indices[j]};
+      built[j] = t->tables[j].build(request, &problems[j]);
     }
   };
   std::vector<std::thread> pool;

@@ -80,8 +80,8 @@ def main(argv):
             return 0
         if os.path.isdir(args.site):
             shutil.rmtree(args.site)
-        for spec in args.files:
-            source, _, name = spec.partition("=")
+        for request in args.files:
+            source, _, name = request.partition("=")
             target = os.path.join(args.site, name or os.path.basename(source))
             os.makedirs(os.path.dirname(target), exist_ok=True)
             shutil.copyfile(source, target)

@@ -268,14 +268,14 @@ TEST(PhaseTable, DrawsFollowThePhaseFunction) {
 
 // Tables built on several threads at once equal the one built alone.
 TEST(PhaseTable, SameOnAnyThread) {
-  const physical::PhaseTableSpec spec = {
+  const physical::PhaseTableRequest request = {
       physical::Optics::Mie, 40, 0.05, rad(125), rad(180), 450, 1.34};
   physical::PhaseTable alone;
   std::string problem;
-  ASSERT_TRUE(alone.build(spec, &problem));
+  ASSERT_TRUE(alone.build(request, &problem));
   physical::PhaseTable tables[3];
   std::vector<std::thread> threads;
-  for (auto& t : tables) threads.emplace_back([&t, &spec] { t.build(spec, nullptr); });
+  for (auto& t : tables) threads.emplace_back([&t, &request] { t.build(request, nullptr); });
   for (auto& th : threads) th.join();
   for (const auto& t : tables) {
     ASSERT_EQ(t.size(), alone.size());
@@ -289,7 +289,7 @@ TEST(PhaseTable, SameOnAnyThread) {
 TEST(PhaseTable, RefusesBadSpecs) {
   using physical::Optics;
   const struct {
-    physical::PhaseTableSpec spec;
+    physical::PhaseTableRequest request;
     const char* problem;
   } kBad[] = {
       {{Optics::Mie, 0, 0, 2, 3, 550, 1.33}, "drop radius not in (0, 10000] um"},
@@ -306,7 +306,7 @@ TEST(PhaseTable, RefusesBadSpecs) {
   for (const auto& c : kBad) {
     physical::PhaseTable t;
     std::string problem;
-    EXPECT_FALSE(t.build(c.spec, &problem));
+    EXPECT_FALSE(t.build(c.request, &problem));
     EXPECT_EQ(problem, c.problem);
     EXPECT_EQ(t.weight(0), 0.0);
     EXPECT_EQ(t.draw(0, 0.5), 0.0);

@@ -22,7 +22,7 @@ import sys
 import tempfile
 import time
 
-from web_e2e import fail, serve, within  # the same server and waits as the programs' pages
+from web_e2e import browser as web_browser, fail, serve, within  # as the programs' pages
 
 
 # A picture's size and RGBA bytes, in base64.
@@ -87,14 +87,8 @@ fetch('data:image/png;base64,' + arguments[0]).then(r => r.blob())
 
 
 def browser(downloads):
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-    options = webdriver.ChromeOptions()
-    options.binary_location = shutil.which("chromium")
-    for arg in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage",
-                "--window-size=1000,800"):
-        options.add_argument(arg)
-    driver = webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
+    """The programs' pages' browser, larger, saving downloads in `downloads`."""
+    driver = web_browser("1000,800")
     driver.execute_cdp_cmd("Browser.setDownloadBehavior",
                            {"behavior": "allow", "downloadPath": downloads})
     return driver

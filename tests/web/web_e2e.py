@@ -73,13 +73,13 @@ def serve(site, headers=True):
     return server, line.split(" at ")[1].strip()
 
 
-def browser():
+def browser(window_size="800,600"):
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
     options = webdriver.ChromeOptions()
     options.binary_location = shutil.which("chromium")
     for arg in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage",
-                "--window-size=800,600"):
+                "--window-size=" + window_size):
         options.add_argument(arg)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     return webdriver.Chrome(service=Service(shutil.which("chromedriver")), options=options)
