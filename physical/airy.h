@@ -25,9 +25,15 @@ double airy_ai(double x);
 // (their intensities added; each is Airy's, with the Fresnel factors of its
 // rainbow ray per polarisation).  On the scale of Mie's |S|^2: the geometric
 // optics of the two rays the cubic wavefront stands for, averaged over their
-// interference, far from the bow (airy.cpp).  Bad input (radius or
-// wavelength not positive and finite, n not in (1, 2), count < 0) gives
-// zeros; airy_problem names the fault.
+// interference, far from the bow (airy.cpp).  The parallel part is the
+// poorer: its Fresnel factor changes sign across the wavefront near the
+// rainbow ray (Brewster's angle inside), which puts its supernumeraries in the
+// perpendicular ones' dark fringes in drops under 1 mm across (G. P. Konnen
+// and J. H. de Boer, "Polarized rainbow", Appl. Opt. 18, 1961, 1979), and in
+// 2 mm drops from the second on (Mie, in the tests); here they stay with the
+// perpendicular ones.  Bad input (radius or wavelength not positive and
+// finite, n not in (1, 2), count < 0) gives zeros; airy_problem names the
+// fault.
 void airy_intensities(double radius_um, double wavelength_nm, double n, const double* theta_rad,
                       int count, double* perp, double* par);
 
