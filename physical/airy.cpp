@@ -15,8 +15,8 @@ constexpr double kPi = 3.14159265358979323846;
 // g = sum 3^k (2/3)_k x^(3k+1) / (3k+1)! (Abramowitz and Stegun 10.4.2-3).
 // Used for -6 <= x <= 5, where the terms' growth costs at most 1e-11 absolute.
 double airy_series(double x) {
-  const double c1 = 0.355028053887817239260;  // Ai(0)
-  const double c2 = 0.258819403792806798405;  // -Ai'(0)
+  const double c1 = 0.355028053887817239260;  // Ai(0), A&S 10.4.4
+  const double c2 = 0.258819403792806798405;  // -Ai'(0), A&S 10.4.5
   const double x3 = x * x * x;
   double f = 1, g = x, tf = 1, tg = x;
   for (int k = 1; k < 200; ++k) {

@@ -42,14 +42,11 @@ TEST(Water, IndexMatchesTheReleasesTable) {
   EXPECT_NEAR(physical::water_index(226.5, 273.15, physical::water_density(0)), 1.394527, 2e-6);
 }
 
-// A measured value: refractometers' distilled-water point, nD20 = 1.33299
-// against air (the zero of ICUMSA's sucrose scale), made absolute with air's
-// index at 20 C and 101.325 kPa by Edlen's formula (Metrologia 2, 71, 1966),
-// 1.000272, at the sodium D lines' 589.29 nm in air = 589.45 nm in vacuum.
-// The release, with Kell's density, is 1.0e-5 below it: a fit to data from
-// many sources, it does not follow the best ambient measurements closer
-// than that (Schiebener et al., J. Phys. Chem. Ref. Data 19, 677, 1990).
-// (Read as absolute, as the bare 1.33299 often is, it would be 3.6e-4 off.)
+// Refractometers' distilled-water point nD20 = 1.33299 (ICUMSA's sucrose
+// scale at 0 %) is against air: times air's 1.000272 (Edlen, Metrologia 2,
+// 71, 1966), at 589.29 nm in air = 589.45 nm in vacuum.  The release fits
+// many sources, not the best ambient data within their accuracy (Schiebener
+// et al., J. Phys. Chem. Ref. Data 19, 677, 1990): here 1.0e-5 below.
 TEST(Water, IndexMatchesTheRefractometersPoint) {
   EXPECT_NEAR(physical::water_index(589.45, 293.15, physical::water_density(20)),
               1.33299 * 1.000272, 2e-5);
