@@ -95,6 +95,7 @@ DWORD WINAPI DestroyFromElsewhere(LPVOID param) {
 }
 
 TEST_F(Answers, ThreadIdsAreNotHandles) {
+  if (rt::on_page()) GTEST_SKIP() << "this page's build has no threads (windows.h, 25c)";
   DWORD ids[2] = {0, 0};
   for (DWORD& id : ids) {
     HANDLE t = CreateThread(nullptr, 0, DestroyFromElsewhere, nullptr, 0, &id);
@@ -141,6 +142,7 @@ TEST_F(Answers, RefusalsSetOneCode) {
        ERROR_ACCESS_DENIED},
   };
   for (const auto& c : cases) {
+    if (rt::on_page() && c.error == ERROR_ACCESS_DENIED) continue;  // no threads there (25c)
     SetLastError(0);
     EXPECT_TRUE(c.refused()) << c.what;
     EXPECT_EQ(GetLastError(), c.error) << c.what;
