@@ -8,6 +8,9 @@
 
 #include "testing_backend.h"
 
+// EM_ASM's JavaScript names its arguments $0, $1 and so on.
+#pragma clang diagnostic ignored "-Wdollar-in-identifier-extension"
+
 namespace plat {
 namespace testing {
 
