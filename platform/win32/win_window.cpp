@@ -360,8 +360,8 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insert_after, int x, int y, int cx, int
       return FALSE;
     }
     // While minimised: the size it is restored to.
-    if (!window_resize(w, cx, cy)) return FALSE;  // the client's pixels cannot be had
-    backend::set_window_size(w->native, cx, cy);
+    if (!window_resize(w, cx, cy)) return FALSE;               // the client's pixels cannot be had
+    backend::set_window_size(w->native, w->width, w->height);  // as large as a client gets
   }
   return TRUE;
 }

@@ -95,6 +95,7 @@ DWORD WINAPI DestroyFromElsewhere(LPVOID param) {
 }
 
 TEST_F(Answers, ThreadIdsAreNotHandles) {
+  if (rt::on_page()) GTEST_SKIP() << "this page's build has no threads (windows.h, 25c)";
   DWORD ids[2] = {0, 0};
   for (DWORD& id : ids) {
     HANDLE t = CreateThread(nullptr, 0, DestroyFromElsewhere, nullptr, 0, &id);
@@ -141,6 +142,9 @@ TEST_F(Answers, RefusalsSetOneCode) {
        ERROR_ACCESS_DENIED},
   };
   for (const auto& c : cases) {
+    // A page has no threads (windows.h, 25c) and decodes no icon (25f).
+    if (rt::on_page() && (c.error == ERROR_ACCESS_DENIED || c.error == ERROR_INVALID_DATA))
+      continue;
     SetLastError(0);
     EXPECT_TRUE(c.refused()) << c.what;
     EXPECT_EQ(GetLastError(), c.error) << c.what;

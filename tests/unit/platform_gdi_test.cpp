@@ -276,6 +276,7 @@ DWORD WINAPI DrawLoop(LPVOID param) {
 }
 
 TEST_F(Gdi, WorkerDrawsSafelyWhileTheWindowThreadResizes) {
+  if (rt::on_page()) GTEST_SKIP() << "this page's build has no threads (windows.h, 25c)";
   ShowWindow(hwnd, SW_SHOW);
   Worker w;
   w.hwnd = hwnd;
@@ -325,6 +326,7 @@ DWORD WINAPI HoldLoop(LPVOID param) {
 }
 
 TEST_F(Gdi, DcHeldAcrossResizeAndDestroyStaysSafe) {
+  if (rt::on_page()) GTEST_SKIP() << "this page's build has no threads (windows.h, 25c)";
   ShowWindow(hwnd, SW_SHOW);
   Holder h;
   h.hwnd = hwnd;
@@ -351,6 +353,7 @@ TEST_F(Gdi, DcHeldAcrossResizeAndDestroyStaysSafe) {
 // draws, slowly, can be stopped and joined as the threaded program's
 // WM_DESTROY does, and draws on at full speed once the window is seen.
 TEST_F(Gdi, WorkerRestsWhileTheWindowIsUnseen) {
+  if (rt::on_page()) GTEST_SKIP() << "this page's build has no threads (windows.h, 25c)";
   ShowWindow(hwnd, SW_SHOW);
   ASSERT_TRUE(PlatformInjectWindowEvent(hwnd, PLATFORM_HIDDEN, 0, 0));
   rt::drain();

@@ -1,7 +1,10 @@
 #include "support.h"
 
-#include <rainbow_platform.h>
+#include <rainbow_testing.h>
+#include <string.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,24 @@ void register_class(const char* name, WNDPROC proc, UINT style, int stock_brush)
   if (RegisterClassExA(&wc)) registered.push_back(name);
 }
 
+bool on_page() {
+  return strcmp(PlatformBackendName(), "web") == 0;
+}
+
+bool screen_shows(HWND hwnd, int width, int height, COLORREF colour) {
+  std::vector<COLORREF> px(static_cast<size_t>(width) * static_cast<size_t>(height));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < end) {
+    drain();
+    if (PlatformReadScreen(hwnd, px.data(), width, height) &&
+        std::all_of(px.begin(), px.end(), [&](COLORREF c) { return c == colour; }))
+      return true;
+  }
+  return false;
+}
+
 HWND create_window(const char* class_name, int width, int height) {
+  PlatformNextWindowSize(width > 0 ? width : 640, height > 0 ? height : 480);
   return CreateWindowExA(0, class_name, "test", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                          width > 0 ? width : CW_USEDEFAULT, height > 0 ? height : CW_USEDEFAULT,
                          nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);

@@ -15,8 +15,18 @@ namespace rt {
 // a negative `stock_brush` gives the class no background brush.
 void register_class(const char* name, WNDPROC proc, UINT style, int stock_brush);
 
-// A hidden top-level window whose client area is width x height (0: default).
+// A hidden top-level window whose client area is width x height (0: the
+// layer's default, 640 x 480; a page is laid out at that size first).
 HWND create_window(const char* class_name, int width = 0, int height = 0);
+
+// Whether the window system is a browser's page, which keeps its own size
+// and state whatever the program asks (platform/include/windows.h, 25).
+bool on_page();
+
+// Whether the window system comes to show `colour` over exactly width x
+// height.  It shows changes at its own pace, so this pumps until it does or
+// 5 s pass: a verdict rests only on whether the picture ever comes.
+bool screen_shows(HWND hwnd, int width, int height, COLORREF colour);
 
 // Reads the window system, then removes and dispatches every message waiting
 // (WM_QUIT included, never dispatched), at most `limit` of them.  Returns them.

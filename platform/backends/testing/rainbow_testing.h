@@ -32,6 +32,28 @@ enum PlatformWindowEvent {
 };
 BOOL PlatformInjectWindowEvent(HWND hwnd, enum PlatformWindowEvent event, int a, int b);
 
+// The window system's own events, made as it makes them, so that they pass
+// through the backend's translation too: a key by the names above (a
+// browser's KeyboardEvent by its physical key, an SDL key event), and the
+// window resized, minimised, maximised or restored by the window system (a
+// page's new layout; a window manager's).  The null backend has no window
+// system: its events are the injected ones.  FALSE where the window system
+// never makes such an event (a page is never minimised) or has no such key.
+BOOL PlatformSendKey(HWND hwnd, const char* key_name, BOOL down, BOOL alt);
+BOOL PlatformSendWindowEvent(HWND hwnd, enum PlatformWindowEvent event, int a, int b);
+
+// The backend behind the testing one: "null", "sdl" or "web".
+const char* PlatformBackendName(void);
+
+// Where the window system decides a new window's size (a page's layout),
+// the size it gives the next one; elsewhere nothing.
+void PlatformNextWindowSize(int width, int height);
+
+// The window's picture as the window system holds it (the backend's
+// framebuffer; a page's canvas), as PlatformReadClient reads the client:
+// FALSE unless it is exactly width x height.
+BOOL PlatformReadScreen(HWND hwnd, COLORREF* pixels, int width, int height);
+
 // Whether the window's picture goes through a GPU renderer (it never
 // should), and its native window (an X window id; 0 when there is none).
 BOOL PlatformWindowUsesRenderer(HWND hwnd);
