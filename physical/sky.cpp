@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <type_traits>
 
 #include "random.h"
 #include "rays.h"
@@ -141,41 +142,10 @@ __attribute__((always_inline)) inline Sky::Spectral Sky::spectral_at(double nm) 
            a.cmf.z + (b.cmf.z - a.cmf.z) * t}};
 }
 
-// One outgoing ray, d radians from the antisolar point, seen from a point
-// (ox, oy) of the sun's disc: its light to its ring and its profile bin.
-__attribute__((always_inline)) inline void Sky::deposit(Tally* t, double d, double ox, double oy,
-                                                        double perpendicular, double parallel,
-                                                        const Tristimulus& cmf) const {
-  // The whole scattering turns with the direction the ray comes from, which
-  // moves the ray by the same small angle on the sky (to first order in the
-  // disc's radius; the ring's distance changes by at most a millionth of a
-  // degree more).
-  // The ring from the square of the angle, with no square root: the angle
-  // is |da| or a little more (by oy^2 / (angle + |da|)), so the ring is
-  // |da|'s or one of the next few.
-  const double da = d + ox;
-  const double square = da * da + oy * oy;
-  const double from = fabs(da) * per_ring_;
-  if (from < rings_) {  // else beyond what the camera sees
-    size_t ring = static_cast<size_t>(from);
-    for (double edge = static_cast<double>(ring + 1) * ring_; square >= edge * edge;
-         edge = static_cast<double>(ring + 1) * ring_)
-      ++ring;
-    if (ring < static_cast<size_t>(rings_)) {
-      uint64_t* p = &t->rings[6 * ring];
-      add_saturating(&p[0], units(perpendicular * cmf.x));
-      add_saturating(&p[1], units(perpendicular * cmf.y));
-      add_saturating(&p[2], units(perpendicular * cmf.z));
-      add_saturating(&p[3], units(parallel * cmf.x));
-      add_saturating(&p[4], units(parallel * cmf.y));
-      add_saturating(&p[5], units(parallel * cmf.z));
-    }
-  }
-  // The profile: the scattering angle is 180 degrees less the angle from
-  // the antisolar point.
-  if (!s_.profile) return;
-  const double angle = sqrt(square);
-  const double from_edge = 60 - angle * (1 / kRadian);
+// The profile: the scattering angle is 180 degrees less the angle from the
+// antisolar point.
+void Sky::add_profile(Tally* t, double square, double perpendicular, double parallel) const {
+  const double from_edge = 60 - sqrt(square) * (1 / kRadian);
   if (from_edge < 0) return;
   const size_t bin =
       static_cast<size_t>(std::min(static_cast<int>(from_edge * per_bin_), bins_ - 1));
@@ -183,42 +153,119 @@ __attribute__((always_inline)) inline void Sky::deposit(Tally* t, double d, doub
   add_saturating(&t->profile[2 * bin + 1], fixed(parallel));
 }
 
+// Rays go in blocks, each step over the whole block before the next: the
+// random numbers (the disc's rejection loop the one branch), the drops,
+// the rings, the sums.  With no branch in a loop to guess wrong, the
+// processor works on several rays at once.
 void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
   // The loop's constants in locals: the tally's stores could otherwise
   // alias them, and each would be read again for every ray.
   const bool one_wavelength = s_.wavelength_nm > 0, rays = s_.optics == Method::Rays;
   const Spectral fixed_light = one_wavelength ? spectral_at(s_.wavelength_nm) : Spectral{};
   const uint64_t seed = mix64(s_.seed);
-  const double disc = disc_radius_;
-  for (uint64_t k = first; k < first + count; ++k) {
-    RayRandom g(seed, k, RayRandom::kMixed);
-    const double nm = one_wavelength ? s_.wavelength_nm : sampler_.draw(g.uniform());
-    const Spectral light = one_wavelength ? fixed_light : spectral_at(nm);
-    // Where on the sun's disc the ray comes from, evenly over it.
-    double ox = 0, oy = 0;
-    if (disc > 0) {
-      double q;
-      do {
-        g.signed_pair(&ox, &oy);
-        q = ox * ox + oy * oy;
-      } while (q >= 1);
-      ox *= disc;
-      oy *= disc;
+  const double disc = disc_radius_, per_ring = per_ring_, ring_width = ring_;
+  const size_t ring_count = static_cast<size_t>(rings_), orders = rays ? 3 : 1;
+  uint64_t* const sums = t->rings.data();
+  const size_t kBlock = 64;  // its arrays, 5 kB, beside the tally in the first-level cache
+  struct Draw {
+    double nm, ox, oy, u, v;
+  } draws[kBlock];
+  struct Light {
+    Outgoing out;  // wave optics: order 0 only
+    Tristimulus cmf;
+  } lights[kBlock];
+  struct Hit {
+    uint32_t ring, ray, order;
+  } hits[3 * kBlock];
+  for (uint64_t start = first; start < first + count; start += kBlock) {
+    const size_t m = static_cast<size_t>(std::min<uint64_t>(kBlock, first + count - start));
+    for (size_t k = 0; k < m; ++k) {
+      RayRandom g(seed, start + k, RayRandom::kMixed);
+      Draw& d = draws[k];
+      d.nm = one_wavelength ? s_.wavelength_nm : sampler_.draw(g.uniform());
+      // Where on the sun's disc the ray comes from, evenly over it.
+      double ox = 0, oy = 0;
+      if (disc > 0) {
+        double q;
+        do {
+          g.signed_pair(&ox, &oy);
+          q = ox * ox + oy * oy;
+        } while (q >= 1);
+        ox *= disc;
+        oy *= disc;
+      }
+      d.ox = ox, d.oy = oy;
+      // The wave optics' two draws in the order they were taken when they
+      // were a call's arguments (GCC's, right to left): the same pictures.
+      if (!rays) d.v = g.uniform();
+      d.u = g.uniform();
     }
     if (rays) {
-      // Evenly over the drop's cross-section: the impact parameter's square
-      // is uniform.
-      Outgoing out;
-      trace_drop(sqrt(g.uniform()), light.n, &out);
-      for (int j = 0; j < 3; ++j)
-        deposit(t, out.angle[j], ox, oy, out.perpendicular[j], out.parallel[j], light.cmf);
+      for (size_t k = 0; k < m; ++k) {
+        const Spectral light = one_wavelength ? fixed_light : spectral_at(draws[k].nm);
+        lights[k].cmf = light.cmf;
+        // Evenly over the drop's cross-section: the impact parameter's
+        // square is uniform.
+        trace_drop(sqrt(draws[k].u), light.n, &lights[k].out);
+      }
     } else {
-      int polarisation;
-      double angle, power;
-      wave_->draw(nm, g.uniform(), g.uniform(), &polarisation, &angle, &power);
-      deposit(t, kPi - angle, ox, oy, polarisation == 0 ? power : 0, polarisation == 1 ? power : 0,
-              light.cmf);
+      for (size_t k = 0; k < m; ++k) {
+        const Draw& d = draws[k];
+        lights[k].cmf = (one_wavelength ? fixed_light : spectral_at(d.nm)).cmf;
+        int polarisation;
+        double angle, power;
+        wave_->draw(d.nm, d.u, d.v, &polarisation, &angle, &power);
+        Outgoing& out = lights[k].out;
+        out.angle[0] = kPi - angle;
+        out.perpendicular[0] = polarisation == 0 ? power : 0;
+        out.parallel[0] = polarisation == 1 ? power : 0;
+      }
     }
+    // The whole scattering turns with the direction the ray comes from,
+    // which moves the ray by the same small angle on the sky (to first order
+    // in the disc's radius; the ring's distance changes by at most a
+    // millionth of a degree more).  The ring from the square of the angle,
+    // with no square root: the angle is |da| or a little more (by oy^2 /
+    // (angle + |da|)), so the ring is |da|'s or one of the next few.  Rays
+    // past the last ring, beyond what the camera sees, take the next hit's
+    // place.
+    auto find_rings = [&](auto per_ray) {
+      size_t n = 0;
+      for (size_t k = 0; k < m; ++k)
+        for (size_t j = 0; j < per_ray; ++j) {
+          const double da = lights[k].out.angle[j] + draws[k].ox, oy = draws[k].oy;
+          const double square = da * da + oy * oy;
+          size_t ring = static_cast<size_t>(static_cast<int64_t>(fabs(da) * per_ring));
+          for (double edge = static_cast<double>(ring + 1) * ring_width; square >= edge * edge;
+               edge = static_cast<double>(ring + 1) * ring_width)
+            ++ring;
+          hits[n] = {static_cast<uint32_t>(ring), static_cast<uint32_t>(k),
+                     static_cast<uint32_t>(j)};
+          n += ring < ring_count;
+        }
+      return n;
+    };
+    const size_t n = rays ? find_rings(std::integral_constant<size_t, 3>())
+                          : find_rings(std::integral_constant<size_t, 1>());
+    for (size_t h = 0; h < n; ++h) {
+      const Light& l = lights[hits[h].ray];
+      const double perpendicular = l.out.perpendicular[hits[h].order];
+      const double parallel = l.out.parallel[hits[h].order];
+      uint64_t* p = sums + 6 * static_cast<size_t>(hits[h].ring);
+      add_saturating(&p[0], units(perpendicular * l.cmf.x));
+      add_saturating(&p[1], units(perpendicular * l.cmf.y));
+      add_saturating(&p[2], units(perpendicular * l.cmf.z));
+      add_saturating(&p[3], units(parallel * l.cmf.x));
+      add_saturating(&p[4], units(parallel * l.cmf.y));
+      add_saturating(&p[5], units(parallel * l.cmf.z));
+    }
+    if (s_.profile)
+      for (size_t k = 0; k < m; ++k)
+        for (size_t j = 0; j < orders; ++j) {
+          const double da = lights[k].out.angle[j] + draws[k].ox, oy = draws[k].oy;
+          add_profile(t, da * da + oy * oy, lights[k].out.perpendicular[j],
+                      lights[k].out.parallel[j]);
+        }
   }
 }
 

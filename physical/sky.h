@@ -100,8 +100,7 @@ class Sky {
   Spectral spectral_at(double wavelength_nm) const;
   std::vector<double> radiance(const Tally& t, uint64_t rays) const;
   void pixel_xyz(const std::vector<double>& radiance, size_t x, size_t y, double xyz[3]) const;
-  void deposit(Tally* t, double d, double ox, double oy, double perpendicular, double parallel,
-               const Tristimulus& cmf) const;
+  void add_profile(Tally* t, double square, double perpendicular, double parallel) const;
 
   Settings s_;
   SpectrumSampler sampler_;
