@@ -24,10 +24,18 @@ class RayRandom {
   enum Mixed { kMixed };
   RayRandom(uint64_t mixed_seed, uint64_t index, Mixed) : state_(mix64(mixed_seed + index)) {}
   uint64_t next() { return mix64(state_ += 0x9E3779B97F4A7C15ULL); }
+  // The starting state, already a hash of the seed and the index, as a
+  // draw of its own before next()'s: one hash fewer for a ray.
+  uint64_t first() const { return state_; }
   double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }  // [0, 1)
   double signed_unit() { return uniform() * 2 - 1; }                          // [-1, 1)
   // Two in [-1, 1) from one draw, 32 bits each: enough for a point of the
   // sun's disc (steps of 1e-12 rad), for half the work.
+  // Two in [0, 1) from one draw, 32 bits each: steps of 2.3e-10.
+  static void unit_pair(uint64_t v, double* a, double* b) {
+    *a = static_cast<double>(v >> 32) * 0x1.0p-32;
+    *b = static_cast<double>(v & 0xFFFFFFFFu) * 0x1.0p-32;
+  }
   void signed_pair(double* a, double* b) {
     const uint64_t v = next();
     *a = static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v >> 32))) * 0x1.0p-31;
