@@ -98,6 +98,7 @@ class Sky {
     Tristimulus cmf;  // times 2^24: in the tally's units
   };
   Spectral spectral_at(double wavelength_nm) const;
+  Spectral sunlight_at(double u) const;
   std::vector<double> radiance(const Tally& t, uint64_t rays) const;
   void pixel_xyz(const std::vector<double>& radiance, size_t x, size_t y, double xyz[3]) const;
   void add_profile(Tally* t, double square, double perpendicular, double parallel) const;
@@ -105,6 +106,7 @@ class Sky {
   Settings s_;
   SpectrumSampler sampler_;
   std::vector<Spectral> spectral_;  // every nm over 380-780
+  std::vector<Spectral> sunlight_;  // at the sampler's draws u = k / (size - 1)
   double xbase_ = 0, ybase_ = 0, to_x_ = 0, to_y_ = 0;
   int ybase_row_ = 0;
   double disc_radius_ = 0, cos_e_ = 1, sin_e_ = 0, cos_a_ = 1, sin_a_ = 0;
