@@ -1,6 +1,7 @@
 #include "sky.h"
 
 #include <math.h>
+#include <string.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,8 +24,31 @@ const double kSpectralStep = 1;    // nm, the spectral table's grid (the observe
 const double kWaveStep = 10;       // nm, the wave optics' wavelength grid
 const int kSunlightSteps = 512;    // the sunlight table's grid in the sampler's u
 
+// Sums stop at kFull rather than wrap: whatever the order of the adds, a
+// sum ends as the least of kFull and the whole.  Two full sums add up
+// within 64 bits.
+const uint64_t kFull = (uint64_t{1} << 63) - 1;
 inline void add_saturating(uint64_t* sum, uint64_t v) {
-  if (__builtin_add_overflow(*sum, v, sum)) *sum = UINT64_MAX;
+  if (__builtin_add_overflow(*sum, v, sum) || *sum > kFull) *sum = kFull;
+}
+// Rays between the sums' checks against kFull: with less than 2^26 units a
+// ray (three adds below 2^24), 2^30 rays add less than 2^56, so a sum at
+// kFull or below does not wrap in between.
+const uint64_t kSegment = uint64_t{1} << 30;
+
+// Two sums at a time, with the processor's vector instructions where it
+// has them (the compiler's generic vectors, so no instruction set named).
+typedef double Pair __attribute__((vector_size(16)));
+typedef uint64_t Sums __attribute__((vector_size(16)));
+// v (0 <= v < 2^51) to the nearest integer, ties to even, in the low bits
+// of v + 2^52: the double's significand holds them.  Added to two sums.
+inline void add_units(uint64_t* sums, Pair v) {
+  const Pair shifted = v + Pair{0x1.0p52, 0x1.0p52};
+  Sums add, sum;
+  memcpy(&add, &shifted, sizeof add);
+  memcpy(&sum, sums, sizeof sum);
+  sum += add - Sums{0x4330000000000000, 0x4330000000000000};  // the bits of 2^52
+  memcpy(sums, &sum, sizeof sum);
 }
 
 // Through a signed conversion, one instruction where an unsigned one takes
@@ -192,19 +216,21 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
   const double disc = disc_radius_, per_ring = per_ring_, ring_width = ring_;
   const size_t ring_count = static_cast<size_t>(rings_), orders = rays ? 3 : 1;
   uint64_t* const sums = t->rings.data();
-  const size_t kBlock = 64;  // its arrays, 5 kB, beside the tally in the first-level cache
+  const size_t kBlock = 64;  // its arrays, 9 kB, beside the tally in the first-level cache
   struct Draw {
     double w, nm, ox, oy, u, v;  // w: the wavelength's draw
   } draws[kBlock];
   struct Light {
     Outgoing out;  // wave optics: order 0 only
-    Tristimulus cmf;
+    Pair cmf[3];   // the observer's X, Y; Z, X; Y, Z, for the sums two at a time
   } lights[kBlock];
   struct Hit {
-    uint32_t ring, ray, order;
+    double perpendicular, parallel;
+    uint32_t ring, ray;
   } hits[3 * kBlock];
-  for (uint64_t start = first; start < first + count; start += kBlock) {
-    const size_t m = static_cast<size_t>(std::min<uint64_t>(kBlock, first + count - start));
+  const uint64_t end = first + count;
+  for (uint64_t start = first; start < end; start += kBlock) {
+    const size_t m = static_cast<size_t>(std::min<uint64_t>(kBlock, end - start));
     for (size_t k = 0; k < m; ++k) {
       RayRandom g(seed, start + k, RayRandom::kMixed);
       Draw& d = draws[k];
@@ -235,22 +261,23 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
       // were a call's arguments (GCC's, right to left): the same pictures.
       if (!rays) d.v = g.uniform(), d.u = g.uniform();
     }
-    if (rays) {
-      for (size_t k = 0; k < m; ++k) {
-        const Spectral light = one_wavelength ? fixed_light : sunlight_at(draws[k].w);
-        lights[k].cmf = light.cmf;
+    for (size_t k = 0; k < m; ++k) {
+      const Draw& d = draws[k];
+      Spectral light = fixed_light;
+      if (!one_wavelength) light = rays ? sunlight_at(d.w) : spectral_at(d.nm);
+      const Tristimulus& c = light.cmf;
+      lights[k].cmf[0] = Pair{c.x, c.y};
+      lights[k].cmf[1] = Pair{c.z, c.x};
+      lights[k].cmf[2] = Pair{c.y, c.z};
+      Outgoing& out = lights[k].out;
+      if (rays) {
         // Evenly over the drop's cross-section: the impact parameter's
         // square is uniform.
-        trace_drop(sqrt(draws[k].u), light.n, &lights[k].out);
-      }
-    } else {
-      for (size_t k = 0; k < m; ++k) {
-        const Draw& d = draws[k];
-        lights[k].cmf = (one_wavelength ? fixed_light : spectral_at(d.nm)).cmf;
+        trace_drop(sqrt(d.u), light.n, &out);
+      } else {
         int polarisation;
         double angle, power;
         wave_->draw(d.nm, d.u, d.v, &polarisation, &angle, &power);
-        Outgoing& out = lights[k].out;
         out.angle[0] = kPi - angle;
         out.perpendicular[0] = polarisation == 0 ? power : 0;
         out.parallel[0] = polarisation == 1 ? power : 0;
@@ -272,24 +299,40 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
       for (double edge = static_cast<double>(ring + 1) * ring_width; square >= edge * edge;
            edge = static_cast<double>(ring + 1) * ring_width)
         ++ring;
-      hits[n] = {static_cast<uint32_t>(ring), static_cast<uint32_t>(k), static_cast<uint32_t>(j)};
+      hits[n] = {lights[k].out.perpendicular[j], lights[k].out.parallel[j],
+                 static_cast<uint32_t>(ring), static_cast<uint32_t>(k)};
       n += static_cast<uint64_t>(ring) < ring_count;
     };
     for (size_t k = 0; k < m; ++k) {
       find_ring(k, 0);
       if (rays) find_ring(k, 1), find_ring(k, 2);
     }
-    for (size_t h = 0; h < n; ++h) {
-      const Light& l = lights[hits[h].ray];
-      const double perpendicular = l.out.perpendicular[hits[h].order];
-      const double parallel = l.out.parallel[hits[h].order];
-      uint64_t* p = sums + 6 * static_cast<size_t>(hits[h].ring);
-      add_saturating(&p[0], units(perpendicular * l.cmf.x));
-      add_saturating(&p[1], units(perpendicular * l.cmf.y));
-      add_saturating(&p[2], units(perpendicular * l.cmf.z));
-      add_saturating(&p[3], units(parallel * l.cmf.x));
-      add_saturating(&p[4], units(parallel * l.cmf.y));
-      add_saturating(&p[5], units(parallel * l.cmf.z));
+    if (rays) {
+      // Powers up to 1/2 (R <= 1) times the observer's functions (up to
+      // 1.79 times 2^24): below 2^24 units an add, so plain adds, and the
+      // sums are held to kFull after every kSegment rays.
+      for (size_t h = 0; h < n; ++h) {
+        const Hit& hit = hits[h];
+        const Pair* cmf = lights[hit.ray].cmf;
+        uint64_t* p = sums + 6 * static_cast<size_t>(hit.ring);
+        add_units(p, Pair{hit.perpendicular, hit.perpendicular} * cmf[0]);
+        add_units(p + 2, Pair{hit.perpendicular, hit.parallel} * cmf[1]);
+        add_units(p + 4, Pair{hit.parallel, hit.parallel} * cmf[2]);
+      }
+      if ((start - first + kBlock) % kSegment == 0 || start + kBlock >= end)
+        for (uint64_t& sum : t->rings) sum = std::min(sum, kFull);
+    } else {
+      for (size_t h = 0; h < n; ++h) {
+        const Hit& hit = hits[h];
+        const Pair* cmf = lights[hit.ray].cmf;
+        uint64_t* p = sums + 6 * static_cast<size_t>(hit.ring);
+        add_saturating(&p[0], units(hit.perpendicular * cmf[0][0]));
+        add_saturating(&p[1], units(hit.perpendicular * cmf[0][1]));
+        add_saturating(&p[2], units(hit.perpendicular * cmf[1][0]));
+        add_saturating(&p[3], units(hit.parallel * cmf[0][0]));
+        add_saturating(&p[4], units(hit.parallel * cmf[0][1]));
+        add_saturating(&p[5], units(hit.parallel * cmf[1][0]));
+      }
     }
     if (s_.profile)
       for (size_t k = 0; k < m; ++k)

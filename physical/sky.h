@@ -50,8 +50,8 @@ struct Settings {
 
 // Light in fixed point (2^24 units per unit of power): per ring of sky X,
 // Y and Z of the perpendicular part, then of the parallel part; per bin
-// of the profile the perpendicular and parallel power.  Sums saturate
-// rather than wrap, which keeps them independent of order.
+// of the profile the perpendicular and parallel power.  Sums stop at
+// 2^63 - 1 rather than wrap, which keeps them independent of order.
 struct Tally {
   std::vector<uint64_t> rings;
   std::vector<uint64_t> profile;
