@@ -247,7 +247,11 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
       if (!rays) d.nm = one_wavelength ? s_.wavelength_nm : sampler_.draw(w);
       // Where on the sun's disc the ray comes from, evenly over it.
       double ox = 0, oy = 0;
-      if (disc > 0) {
+      if (disc > 0 && rays) {
+        g.disc_point(&ox, &oy);
+        ox *= disc;
+        oy *= disc;
+      } else if (disc > 0) {
         double q;
         do {
           g.signed_pair(&ox, &oy);
