@@ -216,7 +216,7 @@ void Sky::trace(uint64_t first, uint64_t count, Tally* t) const {
   const double disc = disc_radius_, per_ring = per_ring_, ring_width = ring_;
   const size_t ring_count = static_cast<size_t>(rings_), orders = rays ? 3 : 1;
   uint64_t* const sums = t->rings.data();
-  const size_t kBlock = 64;  // its arrays, 9 kB, beside the tally in the first-level cache
+  const size_t kBlock = 64;  // its arrays, 15 kB, beside the tally in the first-level cache
   struct Draw {
     double w, nm, ox, oy, u, v;  // w: the wavelength's draw
   } draws[kBlock];
