@@ -50,8 +50,8 @@ struct Settings {
 
 // Light in fixed point (2^24 units per unit of power): per ring of sky X,
 // Y and Z of the perpendicular part, then of the parallel part; per bin
-// of the profile the perpendicular and parallel power.  Sums saturate
-// rather than wrap, which keeps them independent of order.
+// of the profile the perpendicular and parallel power.  Sums stop at
+// 2^63 - 1 rather than wrap, which keeps them independent of order.
 struct Tally {
   std::vector<uint64_t> rings;
   std::vector<uint64_t> profile;
@@ -98,14 +98,15 @@ class Sky {
     Tristimulus cmf;  // times 2^24: in the tally's units
   };
   Spectral spectral_at(double wavelength_nm) const;
+  Spectral sunlight_at(double u) const;
   std::vector<double> radiance(const Tally& t, uint64_t rays) const;
   void pixel_xyz(const std::vector<double>& radiance, size_t x, size_t y, double xyz[3]) const;
-  void deposit(Tally* t, double d, double ox, double oy, double perpendicular, double parallel,
-               const Tristimulus& cmf) const;
+  void add_profile(Tally* t, double square, double perpendicular, double parallel) const;
 
   Settings s_;
   SpectrumSampler sampler_;
   std::vector<Spectral> spectral_;  // every nm over 380-780
+  std::vector<Spectral> sunlight_;  // at the sampler's draws u = k / (size - 1)
   double xbase_ = 0, ybase_ = 0, to_x_ = 0, to_y_ = 0;
   int ybase_row_ = 0;
   double disc_radius_ = 0, cos_e_ = 1, sin_e_ = 0, cos_a_ = 1, sin_a_ = 0;

@@ -181,4 +181,30 @@ TEST(Rays, BowsSinkWithTheSun) {
   }
 }
 
+// Sums stop at 2^63 - 1 rather than wrap: sums just below it fill up and
+// stay there, traced (in plain adds, checked after a call) or added.
+TEST(Rays, SumsStopAtTheTop) {
+  const uint64_t full = (uint64_t{1} << 63) - 1;
+  for (physical::Method optics : {physical::Method::Rays, physical::Method::Airy}) {
+    physical::Settings s;
+    s.width = 64, s.height = 48, s.profile = true, s.optics = optics, s.drop_radius_um = 50;
+    Traced r;
+    run(s, 0, &r);
+    for (uint64_t& v : r.tally.rings) v = full - 3;
+    for (uint64_t& v : r.tally.profile) v = full - 3;
+    r.sky.trace(0, 20000, &r.tally);
+    size_t filled = 0;
+    for (uint64_t v : r.tally.rings) {
+      EXPECT_GE(v, full - 3);
+      EXPECT_LE(v, full);
+      filled += v == full;
+    }
+    EXPECT_GT(filled, r.tally.rings.size() / 4);
+    physical::Tally twice = r.tally;
+    twice.add(r.tally);
+    for (uint64_t v : twice.rings) EXPECT_EQ(v, full);
+    for (uint64_t v : twice.profile) EXPECT_EQ(v, full);
+  }
+}
+
 }  // namespace
