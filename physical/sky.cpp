@@ -395,6 +395,8 @@ void Sky::pixel_xyz(const std::vector<double>& radiance, size_t x, size_t y, dou
     if (s_.polarizer) {
       const double rx = hx, ry = hy + e, r = sqrt(rx * rx + ry * ry);
       const double c = r > 0 ? (cos_a_ * rx + sin_a_ * ry) / r : 1;
+      // Malus's law: an ideal filter passes cos^2 of the angle between
+      // its axis and a field's direction.
       along = 0.25 * c * c;  // the filter's share of the field across the ring
       across = 0.25 - along;
     }

@@ -41,6 +41,8 @@ struct Settings {
   double index = 0;          // 0: water's, at each wavelength and the temperature
   bool polarizer = false;
   double polarizer_deg = 0;  // the filter's axis, counter-clockwise from the horizontal
+  // The sun's mean apparent diameter, 2 x 959.63" = 0.533 degrees at 1 AU
+  // (Allen's Astrophysical Quantities, 4th ed., 2000).
   double sun_disc_deg = 0.53, sun_elevation_deg = 0;
   Method optics = Method::Rays;
   double drop_radius_um = 500, drop_spread = 0;
