@@ -281,31 +281,34 @@
       return;
     }
     const bytes = fileName ? await pictureBytes() : null;
-    window.Module = {
+    if (updating) return;  // the page starts again from the new build
+    // The program's script (loaded before this one) defines the factory.
+    if (typeof RainbowProgram !== 'function') {
+      knowLimit(Infinity);  // no program to refuse for: the next page tries again
+      say('rainbow_' + program + '.js could not be loaded.', false);
+      return;
+    }
+    // The settings become the running program's module: kept as
+    // window.rainbow for the console and the benchmarks.
+    const settings = window.rainbow = {
       canvas: canvas,
       clientSize: clientSize,
       closeButton: closeButton,
       dialog: document.getElementById('message'),
       setTitle: title => { document.getElementById('title').textContent = title; },
       // The folder takes the bytes as they are (canOwn), not a copy of them.
-      preRun: [() => { if (bytes) (Module.FS || FS).writeFile(fileName, bytes, {canOwn: true}); }],
+      preRun: [() => { if (bytes) settings.FS.writeFile(fileName, bytes, {canOwn: true}); }],
       // A debug line ends in the system text's "\r\n": the console's lines
       // need no carriage return.
       print: text => console.log(text.replace(/\r$/, '')),
       printErr: text => console.warn(text.replace(/\r$/, '')),
-      onRuntimeInitialized: () => knowLimit(Module._rb_web_picture_limit()),
+      onRuntimeInitialized: () => knowLimit(settings._rb_web_picture_limit()),
       onExit: code => ended(code),
       onAbort: why => ended(null, why),
     };
-    if (updating) return;  // the page starts again from the new build
     launched = true;
-    const script = document.createElement('script');
-    script.src = 'rainbow_' + program + '.js';
-    script.onerror = () => {
-      knowLimit(Infinity);  // no program to refuse for: the next page tries again
-      say('rainbow_' + program + '.js could not be loaded.', false);
-    };
-    document.body.appendChild(script);
+    // A failure to start is told by onAbort; the promise need not tell it again.
+    RainbowProgram(settings).catch(() => {});
     canvas.focus();
   }
   start();
