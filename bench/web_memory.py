@@ -24,7 +24,7 @@ import web_e2e  # noqa: E402  (serving and the browser, as the tests do)
 
 PAGE_MEMORY = """
 const heap = performance.memory ? performance.memory.usedJSHeapSize : 0;
-const wasm = window.Module && Module.HEAPU8 ? Module.HEAPU8.buffer.byteLength : 0;
+const wasm = window.rainbow && rainbow.HEAPU8 ? rainbow.HEAPU8.buffer.byteLength : 0;
 return [heap, wasm];"""
 
 

@@ -78,11 +78,18 @@ set(RAINBOW_WEB_LINK_OPTIONS
   -sALLOW_MEMORY_GROWTH -sEXIT_RUNTIME -sFORCE_FILESYSTEM
   "-sEXPORTED_RUNTIME_METHODS=['FS']")
 
-# Links `target` for the page; THREADS: a worker is ready before main().
+# Links `target` for the page; THREADS: a worker is ready before main();
+# MODULE: the script only defines RainbowProgram(settings), which starts the
+# program with the page's settings (site/page.js) and gives a promise of it,
+# so nothing global is shared between the page and the runtime; a threaded
+# program's worker calls the same factory.
 function(rainbow_web_program target)
-  cmake_parse_arguments(arg "THREADS" "" "" ${ARGN})
+  cmake_parse_arguments(arg "THREADS;MODULE" "" "" ${ARGN})
   set_target_properties(${target} PROPERTIES SUFFIX .js LINK_DEPENDS ${RAINBOW_WEB_LIBRARY})
   target_link_options(${target} PRIVATE ${RAINBOW_WEB_LINK_OPTIONS})
+  if(arg_MODULE)
+    target_link_options(${target} PRIVATE -sMODULARIZE -sEXPORT_NAME=RainbowProgram)
+  endif()
   if(arg_THREADS)
     if(NOT RAINBOW_WEB_THREADS)
       message(FATAL_ERROR "${target} needs the threaded runtime: build it with RAINBOW_WEB_THREADS")

@@ -130,8 +130,8 @@
   // The site's service worker (service_worker.js) keeps the site for use
   // offline and makes the pages it serves cross-origin isolated, which only
   // rainbow_threaded needs (its worker thread shares the program's memory).
-  // The others start at once without it, and register it once they have
-  // started, so its copy of the site does not slow their first visit.
+  // The others start at once without it, and register it later
+  // (registerLater), so its copy of the site does not slow their first visit.
   const threads = program === 'threaded';
   const workers = 'serviceWorker' in navigator && self.isSecureContext ? navigator.serviceWorker : null;
   const reloaded = 'rainbow-reloaded:' + location.pathname;
@@ -139,47 +139,88 @@
     return workers ? workers.register('service_worker.js').then(() => true, () => false)
                    : Promise.resolve(false);
   }
+  // Installing the worker fetches and keeps the whole site, work that on a
+  // small machine would share its cores with the program's first second.
+  // A page that needs no isolation registers it two seconds on, or at
+  // once when it is hidden (the person moves on).
+  function registerLater() {
+    if (!workers) return;
+    let done = false;
+    const once = () => {
+      if (done) return;
+      done = true;
+      register();
+    };
+    setTimeout(once, 2000);
+    document.addEventListener('visibilitychange', () => { if (document.hidden) once(); });
+  }
+  // A new build's worker took over from the one this page came from: the
+  // page starts again from the new build (once), so it never runs with
+  // files of two builds.  The worker deletes the old build's cache only
+  // once the new one holds every file, and this page has all of its own by
+  // the time the program runs.
+  let restarting = false;
   if (workers) {
-    // A new build's worker took over from the one this page came from:
-    // the page starts again from the new build, so it never runs with
-    // files of two builds.
     const before = workers.controller;
     workers.addEventListener('controllerchange', () => {
-      if (before) location.reload();
+      if (!before || restarting) return;
+      restarting = true;
+      location.reload();
     });
   }
-  // Resolves once the page may run the build it came from: the site has no
-  // new build, or the new one failed to install; when one takes over, the
-  // page starts again from it (above) meanwhile.  Asked before the program
-  // starts: the browser asks seldom on its own, and Chromium leaves the
-  // question unanswered while a program runs in the page (its events wait
-  // behind the program's turns).  Offline the answer is at once; without
-  // one within ten seconds (a network that hangs) the kept build runs.
-  async function noNewBuild() {
+  // Asks the server whether the site has a new build, beside the program's
+  // start rather than before it.  The page reads the build's name from the
+  // server's service_worker.js itself: Chromium leaves the browser's own
+  // question (registration.update()) unanswered while a program runs in
+  // the page, its answer waiting behind the program's turns.  Only when
+  // there is a new build does the page end its program (as Close does),
+  // then ask: the new build installs and takes over (above).  When it fails
+  // to install, or nothing new comes, the page starts again as it was.
+  // Offline the fetch fails and the kept build runs on.
+  let updating = false, launched = false, exited = false, endedForUpdate;
+  const programEnded = new Promise(done => { endedForUpdate = done; });
+  async function newBuildOnServer() {
+    const response = await fetch('service_worker.js', {cache: 'no-store'});
+    const build = response.ok && /^const BUILD = '(\w+)'/m.exec(await response.text());
+    return !!build && !(await caches.keys()).includes('rainbow-' + build[1]);
+  }
+  async function askForNewBuild() {
+    if (!await newBuildOnServer().catch(() => false)) return;
+    updating = true;
+    say('A new version of the site is on its way…', false);
+    if (launched && !exited) {
+      // Close reaches the program once its window is open: asked until it ends.
+      const asking = setInterval(() => closeButton.click(), 200);
+      closeButton.click();
+      await programEnded;
+      clearInterval(asking);
+    }
+    // Without an answer within ten seconds (a network that hangs) the
+    // kept build starts again.
     const registration = await workers.getRegistration();
-    if (!registration) return;
-    const asked = registration.update().then(() => registration.installing || registration.waiting,
-                                             () => null);
+    const asked = registration ?
+        registration.update().then(() => registration.installing || registration.waiting, () => null) : null;
     const fresh = await Promise.race([asked, new Promise(done => setTimeout(done, 10000, null))]);
-    if (!fresh) return;
-    await new Promise(done => fresh.addEventListener('statechange', () => {
-      if (fresh.state === 'redundant') done();
-    }));
+    if (fresh) {
+      await new Promise(done => fresh.addEventListener('statechange', () => {
+        if (fresh.state === 'redundant') done();
+      }));
+    }
+    if (!restarting) location.reload();
   }
 
   // True when the program can start here; otherwise the page says why in
   // one sentence, and for rainbow_threaded links the page that draws the
   // same picture without threads.
   async function mayStart() {
-    if (workers && workers.controller) await noNewBuild();
+    if (workers && workers.controller) askForNewBuild();
     if (location.protocol === 'file:') {
       refuse('This browser does not run the program from a file on this computer: ' +
              'open the site from a web server.');
       return false;
     }
     if (!threads) {
-      if (document.readyState === 'complete') register();
-      else window.addEventListener('load', register);
+      registerLater();
       return true;
     }
     if (self.crossOriginIsolated) {
@@ -226,6 +267,8 @@
   });
 
   function ended(code, why) {
+    exited = true;
+    if (updating) return endedForUpdate();
     closeButton.disabled = true;
     document.body.dataset.exitCode = code === null ? 'abort' : String(code);
     say(code === null ? 'rainbow_' + program + ' stopped: ' + why + '.'
@@ -238,29 +281,34 @@
       return;
     }
     const bytes = fileName ? await pictureBytes() : null;
-    window.Module = {
+    if (updating) return;  // the page starts again from the new build
+    // The program's script (loaded before this one) defines the factory.
+    if (typeof RainbowProgram !== 'function') {
+      knowLimit(Infinity);  // no program to refuse for: the next page tries again
+      say('rainbow_' + program + '.js could not be loaded.', false);
+      return;
+    }
+    // The settings become the running program's module: kept as
+    // window.rainbow for the console and the benchmarks.
+    const settings = window.rainbow = {
       canvas: canvas,
       clientSize: clientSize,
       closeButton: closeButton,
       dialog: document.getElementById('message'),
       setTitle: title => { document.getElementById('title').textContent = title; },
       // The folder takes the bytes as they are (canOwn), not a copy of them.
-      preRun: [() => { if (bytes) (Module.FS || FS).writeFile(fileName, bytes, {canOwn: true}); }],
+      preRun: [() => { if (bytes) settings.FS.writeFile(fileName, bytes, {canOwn: true}); }],
       // A debug line ends in the system text's "\r\n": the console's lines
       // need no carriage return.
       print: text => console.log(text.replace(/\r$/, '')),
       printErr: text => console.warn(text.replace(/\r$/, '')),
-      onRuntimeInitialized: () => knowLimit(Module._rb_web_picture_limit()),
+      onRuntimeInitialized: () => knowLimit(settings._rb_web_picture_limit()),
       onExit: code => ended(code),
       onAbort: why => ended(null, why),
     };
-    const script = document.createElement('script');
-    script.src = 'rainbow_' + program + '.js';
-    script.onerror = () => {
-      knowLimit(Infinity);  // no program to refuse for: the next page tries again
-      say('rainbow_' + program + '.js could not be loaded.', false);
-    };
-    document.body.appendChild(script);
+    launched = true;
+    // A failure to start is told by onAbort; the promise need not tell it again.
+    RainbowProgram(settings).catch(() => {});
     canvas.focus();
   }
   start();

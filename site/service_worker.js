@@ -18,12 +18,26 @@ const BUILD = '@BUILD@';
 const FILES = ['@FILES@'];
 const CACHE = 'rainbow-' + BUILD;
 
+// Each file is kept as the pages get it, headers and type already set, so a
+// page's file comes straight out of the cache: the browser then reuses
+// what it compiled of the .js and .wasm the time before, which it does not
+// for a response made anew on every fetch.  cache: 'reload' passes by the
+// browser's HTTP cache, which may still hold the previous build's files.
 self.addEventListener('install', event => {
-  // cache: 'reload' passes by the browser's HTTP cache, which may still
-  // hold the previous build's files.
-  event.waitUntil(caches.open(CACHE)
-                      .then(cache => cache.addAll(FILES.map(f => new Request(f, {cache: 'reload'}))))
-                      .then(() => self.skipWaiting()));
+  event.waitUntil((async () => {
+    const cache = await caches.open(CACHE);
+    try {
+      await Promise.all(FILES.map(async name => {
+        const response = await fetch(new Request(name, {cache: 'reload'}));
+        if (!response.ok) throw new TypeError(name + ': ' + response.status + ' ' + response.statusText);
+        await cache.put(name, isolated(response, name));
+      }));
+    } catch (e) {
+      await caches.delete(CACHE);  // a build is kept whole or not at all
+      throw e;
+    }
+    await self.skipWaiting();
+  })());
 });
 
 self.addEventListener('activate', event => {
@@ -67,9 +81,7 @@ self.addEventListener('fetch', event => {
   if (path === scope) path += 'index.html';
   const name = path.startsWith(scope) ? path.slice(scope.length) : null;
   event.respondWith((async () => {
-    const kept = name !== null && FILES.includes(name) ?
-        await caches.open(CACHE).then(cache => cache.match(name)) : null;
-    const response = kept || await fetch(request);
-    return isolated(response, path);
+    const kept = name !== null && FILES.includes(name) ? await caches.match(name, {cacheName: CACHE}) : null;
+    return kept || isolated(await fetch(request), path);
   })());
 });

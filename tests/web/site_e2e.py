@@ -75,6 +75,8 @@ def visit(driver, url, name, query=SIZE):
     if not within(20, lambda: draws(driver, name)):
         fail("%s: nothing drawn (%r)" %
              (name, script(driver, "return document.getElementById('status').textContent")))
+    if script(driver, "return typeof Module + ' ' + typeof FS;") != "undefined undefined":
+        fail("%s: the program's runtime is global (Module or FS), not a module" % name)
 
 
 def cached(driver, site):
@@ -119,7 +121,7 @@ def with_worker(url, site):
     try:
         visit(driver, url, "threaded")
         loads = script(driver, "return [+sessionStorage.loads, self.crossOriginIsolated, "
-                               "PThread.runningWorkers.length];")
+                               "rainbow.PThread.runningWorkers.length];")
         if loads[0] > 2 or not loads[1] or loads[2] < 1:
             fail("threaded: %d loads, isolated %s, %d worker threads" % tuple(loads))
         print("ok: threaded draws with its worker thread after %d reload" % (loads[0] - 1))
