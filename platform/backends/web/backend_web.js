@@ -17,9 +17,9 @@ mergeInto(LibraryManager.library, {
     turns: [],
     // The browser collects its garbage in idle time, between one frame's
     // paint and the next, and a program whose next turn is always queued
-    // leaves it none: its page grew by a megabyte a minute until the heap's
-    // limit forced a collection.  Once a second the next turn waits for the
-    // next frame instead, which leaves that time free.
+    // leaves it none: its page grew for minutes until the heap's limit
+    // forced a collection.  Once a second the next turn waits for the next
+    // frame instead, which leaves that time free.
     idleEveryMs: 1000,
     nextIdle: 0,
     // Event kinds, as in backend.h.
