@@ -65,10 +65,13 @@ def run(url, name, minutes, size):
     first = late[0]
     last = samples[-1]
     growth = slope([(s[0], s[1]) for s in late])
-    print("%-8s renderer %5.1f -> %5.1f MB (%.1f to %.1f min), %+.2f MB/min after the first "
-          "minute (30 min: %+.0f MB); wasm %.0f -> %.0f MB, JS heap %.1f -> %.1f MB" %
-          (name, first[1], last[1], first[0] / 60, last[0] / 60, growth, growth * 29,
-           first[3], last[3], first[2], last[2]))
+    # A collection can land anywhere in a run: the highest figure says
+    # what a slope through a saw-tooth hides.
+    print("%-8s renderer %5.1f -> %5.1f MB (%.1f to %.1f min, highest %.1f), %+.2f MB/min after "
+          "the first minute (30 min: %+.0f MB); wasm %.0f -> %.0f MB, JS heap %.1f -> %.1f MB "
+          "(highest %.1f)" %
+          (name, first[1], last[1], first[0] / 60, last[0] / 60, max(s[1] for s in late), growth,
+           growth * 29, first[3], last[3], first[2], last[2], max(s[2] for s in late)))
     sys.stdout.flush()
 
 

@@ -15,6 +15,13 @@ mergeInto(LibraryManager.library, {
     modal: false,
     channel: null,
     turns: [],
+    // The browser collects its garbage in idle time, between one frame's
+    // paint and the next, and a program whose next turn is always queued
+    // leaves it none: its page grew for minutes until the heap's limit
+    // forced a collection.  Once a second the next turn waits for the next
+    // frame instead, which leaves that time free.
+    idleEveryMs: 1000,
+    nextIdle: 0,
     // Event kinds, as in backend.h.
     hiddenWaitMs: 250,
     kClose: 1, kResized: 6, kFocusGained: 7, kFocusLost: 8, kKey: 9, kHidden: 10, kShown: 11,
@@ -83,6 +90,24 @@ mergeInto(LibraryManager.library, {
         if (turn) turn();
       };
     },
+    // The program's next turn, at once or (once a second) after a frame.  A
+    // page hidden meanwhile gets no frames: a timer stands in, so the
+    // program still hears that it is hidden.
+    nextTurn: function(turn) {
+      var now = performance.now();
+      if (document.hidden || now < RbWeb.nextIdle) {
+        RbWeb.turns.push(turn);
+        RbWeb.channel.port2.postMessage(0);
+        return;
+      }
+      RbWeb.nextIdle = now + RbWeb.idleEveryMs;
+      var done = false;
+      var once = function() {
+        if (!done) done = true, turn();
+      };
+      requestAnimationFrame(once);
+      setTimeout(once, 100);
+    },
   },
 
   rb_web_open__deps: ['$RbWeb'],
@@ -140,10 +165,7 @@ mergeInto(LibraryManager.library, {
   rb_web_yield__deps: ['$RbWeb'],
   rb_web_yield: function() {
     return Asyncify.handleSleep(function(wakeUp) {
-      var next = function() {
-        RbWeb.turns.push(wakeUp);
-        RbWeb.channel.port2.postMessage(0);
-      };
+      var next = function() { RbWeb.nextTurn(wakeUp); };
       // While nobody can see the page the program's next turn waits for an
       // event (the page being shown is one) instead of spinning.
       if (document.hidden && !RbWeb.events.length) RbWeb.waiter = next;
