@@ -128,8 +128,8 @@
   }
 
   // The site's service worker (service_worker.js) keeps the site for use
-  // offline and makes the pages it serves cross-origin isolated, which only
-  // rainbow_threaded needs (its worker thread shares the program's memory).
+  // offline and makes rainbow_threaded's page cross-origin isolated (its
+  // worker thread shares the program's memory).
   // The others start at once without it, and register it later
   // (registerLater), so its copy of the site does not slow their first visit.
   const threads = program === 'threaded';

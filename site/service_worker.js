@@ -1,7 +1,7 @@
 // The site's service worker: it keeps the whole site for use without the
-// network, and gives every page it serves the two headers that make a page
-// cross-origin isolated, which rainbow_threaded's worker thread needs
-// (shared memory) and which an ordinary static host does not send:
+// network, and gives rainbow_threaded's page the two headers that make a
+// page cross-origin isolated, which its worker thread needs (shared memory)
+// and which an ordinary static host does not send:
 //   Cross-Origin-Opener-Policy: same-origin
 //   Cross-Origin-Embedder-Policy: require-corp
 // That second part is the technique of the coi-serviceworker package; it is
@@ -59,11 +59,24 @@ const TYPES = {html: 'text/html; charset=utf-8', js: 'text/javascript', wasm: 'a
                css: 'text/css', json: 'application/json', png: 'image/png', bmp: 'image/bmp',
                jpg: 'image/jpeg'};
 
+// Only threaded.html is made isolated; its scripts, the worker thread's
+// among them, and every other file carry the headers too, so whatever that
+// page loads matches it.  The other pages go without: an isolated page
+// opens in a browsing context group of its own, and the browser starts a
+// new renderer process for it on every visit from an ordinary page (0.1 s
+// later to the bows on a visit from the cache, measured).  Headers the
+// server sent itself are kept.
+function needsIsolation(path) {
+  return !/\.html$/.test(path) || /(^|\/)threaded\.html$/.test(path);
+}
+
 function isolated(response, path) {
   if (!response || response.status === 0 || response.type === 'opaqueredirect') return response;
   const headers = new Headers(response.headers);
-  headers.set('Cross-Origin-Opener-Policy', 'same-origin');
-  headers.set('Cross-Origin-Embedder-Policy', 'require-corp');
+  if (needsIsolation(path)) {
+    headers.set('Cross-Origin-Opener-Policy', 'same-origin');
+    headers.set('Cross-Origin-Embedder-Policy', 'require-corp');
+  }
   const type = TYPES[(/\.(\w+)$/.exec(path) || [])[1]];
   if (type) headers.set('Content-Type', type);
   return new Response(response.body,

@@ -8,7 +8,7 @@ static server with no special headers (scripts/serve.sh --no-headers).
    the page not cross-origin isolated; threaded says in one sentence that
    the browser withholds what it needs, and links to plain;
  - with the service worker: threaded draws with its worker thread after at
-   most one reload;
+   most one reload, the only page it isolates;
  - after one visit, with the network gone: all four pages load and draw;
  - the site is installable (no installability errors);
  - a changed build served in place: the next visit, after at most one
@@ -136,6 +136,10 @@ def with_worker(url, site):
             "offline": True, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
         for name in ("plain", "threaded", "bitmap", "photo"):
             visit(driver, url, name)
+            # Only threaded is isolated: the others open in the renderer
+            # they come from, not in a new one.
+            if script(driver, "return self.crossOriginIsolated;") != (name == "threaded"):
+                fail(name + ": cross-origin isolation from the worker is for threaded only")
         driver.get(url)
         if not within(10, lambda: script(driver, "return document.images.length && "
                                          "[...document.images].every(i => i.naturalWidth);")):
