@@ -30,7 +30,7 @@ self.addEventListener('install', event => {
       await Promise.all(FILES.map(async name => {
         const response = await fetch(new Request(name, {cache: 'reload'}));
         if (!response.ok) throw new TypeError(name + ': ' + response.status + ' ' + response.statusText);
-        await cache.put(name, isolated(response, name));
+        await cache.put(name, asServed(response, name));
       }));
     } catch (e) {
       await caches.delete(CACHE);  // a build is kept whole or not at all
@@ -70,7 +70,7 @@ function needsIsolation(path) {
   return !/\.html$/.test(path) || /(^|\/)threaded\.html$/.test(path);
 }
 
-function isolated(response, path) {
+function asServed(response, path) {
   if (!response || response.status === 0 || response.type === 'opaqueredirect') return response;
   const headers = new Headers(response.headers);
   if (needsIsolation(path)) {
@@ -95,6 +95,6 @@ self.addEventListener('fetch', event => {
   const name = path.startsWith(scope) ? path.slice(scope.length) : null;
   event.respondWith((async () => {
     const kept = name !== null && FILES.includes(name) ? await caches.match(name, {cacheName: CACHE}) : null;
-    return kept || isolated(await fetch(request), path);
+    return kept || asServed(await fetch(request), path);
   })());
 });
